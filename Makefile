@@ -1,0 +1,27 @@
+# A thin front over CMake: `make`, `make test`, `make run`.
+BUILD_DIR := build
+CMAKE ?= cmake
+
+.PHONY: all configure test run clean
+
+all: configure
+	$(CMAKE) --build $(BUILD_DIR) --parallel
+
+configure:
+	@test -f $(BUILD_DIR)/CMakeCache.txt || $(CMAKE) -S . -B $(BUILD_DIR)
+
+test: all
+	cd $(BUILD_DIR) && ctest --output-on-failure
+
+# The demo list is made once, by entering the sample customers through the
+# program itself, and never overwritten afterwards.
+run: all
+	@if [ ! -f demo/Maillist.dat ]; then \
+	  rm -rf demo/.seed && mkdir -p demo/.seed && : > demo/.seed/Maillist.dat && \
+	  (cd demo/.seed && ../../$(BUILD_DIR)/ledgerine < ../sample_entries.txt > /dev/null) && \
+	  mv demo/.seed/Maillist.dat demo/Maillist.dat && rm -rf demo/.seed; \
+	fi
+	cd demo && ../$(BUILD_DIR)/ledgerine
+
+clean:
+	rm -rf $(BUILD_DIR)

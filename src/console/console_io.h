@@ -1,0 +1,37 @@
+// The console routines every command shares: line-at-a-time input that behaves
+// the same from a keyboard, a pipe or a file, and buffered screen output.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "record_store/customer_record.h"
+
+// Only this much of a line is kept: every answer is compared with, or counted
+// against, a field no wider than kWidestField, so a longer line can never match
+// and is refused by its length alone.
+constexpr std::size_t kLineKept = 32;
+static_assert(kLineKept > kWidestField, "a kept line must be able to tell a too-long answer");
+
+struct ConsoleLine {
+    char kept[kLineKept];
+    std::size_t length;  // of the whole line, without its newline
+};
+
+// The line's text, whole for any line that could fit a field.
+std::string_view line_text(const ConsoleLine& line);
+
+constexpr int kEndOfInput = -1;
+
+// Drops what is left unread of the current line, up to and including its
+// newline. Returns at once when nothing is left.
+void discard_pending_input();
+
+// The first byte of the next line (the rest of it stays pending), or kEndOfInput.
+int read_command_char();
+
+// Reads the next line; false when the input ended before it began. A last line
+// that ends with the end of input instead of a newline is still a line.
+bool read_console_line(ConsoleLine& line);
+
+void write_text(std::string_view text);

@@ -1,0 +1,10 @@
+// The Print command (p): every loaded record with a given last name goes to the
+// printer, one job of five lines per record.
+#pragma once
+
+#include "record_store/customer_record.h"
+
+// Returns false when the console input ended at the name question.
+bool print_records(const RecordTable& table);
+
+void print_record(const CustomerRecord& record);

@@ -1,0 +1,64 @@
+// The entry form: a prompt and a too-long message for each field, in record order.
+#include "console/record_entry.h"
+
+#include <cstring>
+
+#include "console/console_io.h"
+#include "record_store/data_file.h"
+
+namespace {
+
+struct FieldQuestion {
+    const char* prompt;
+    const char* too_long;
+};
+
+// The messages name the field width, one more than the limit (6 for postal code).
+constexpr FieldQuestion kQuestions[kFieldCount] = {
+    {"Last Name:  ", "Name exceeds 20 Characters\n"},
+    {"First Name:  ", "Name exceeds 20 Characters\n"},
+    {"Address:  ", "Address exceeds 30 Characters\n"},
+    {"City:  ", "City Name Exceeds 20 Characters\n"},
+    {"Province Code:  ", "Pronvince Code Exceeds 3 Characters\n"},
+    {"Postal Code:  ", "Postal Code Exceeds 6 Characters\n"},
+    {"Telephone Number:  ", "Phone Number Exceeds 15 Characters\n"},
+    {"Year & Model:  ", "Year and Model Exceed 20 Characters\n"},
+};
+
+constexpr const char* kFullText = "there are 100 records already";
+constexpr const char* kSaveErrorText = "\n\n Error: could not save the record.";
+
+}  // namespace
+
+bool add_record() {
+    if (count_file_records() >= kMaxRecords) {
+        write_text(kFullText);
+        return true;
+    }
+    CustomerRecord record;
+    if (!enter_record(record)) return false;
+    if (!append_record(record)) write_text(kSaveErrorText);
+    return true;
+}
+
+bool enter_record(CustomerRecord& record) {
+    // The bytes after each field's NUL are zeros, never left undefined.
+    std::memset(&record, 0, sizeof record);
+    char* bytes = reinterpret_cast<char*>(&record);
+    for (std::size_t field = 0; field < kFieldCount; ++field) {
+        const FieldLayout& layout = kFieldLayouts[field];
+        ConsoleLine answer;
+        discard_pending_input();
+        for (;;) {
+            write_text(kQuestions[field].prompt);
+            if (!read_console_line(answer)) return false;
+            if (answer.length <= layout.limit) break;
+            write_text(kQuestions[field].too_long);
+            // The last name is asked again at once; the other fields drop any
+            // pending input first.
+            if (field != 0) discard_pending_input();
+        }
+        std::memcpy(bytes + layout.offset, answer.kept, answer.length);
+    }
+    return true;
+}

@@ -1,0 +1,42 @@
+// The thin layer between the program and the machine: the console's input, the
+// data file "a:Maillist.dat" on drive A:, and the printer "PRN".
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+// Called once at start-up: a broken pipe or a file size limit must turn into a
+// failed write, never end the program.
+void platform_prepare_process();
+
+// Reads what the console has for us, waiting when it has nothing; returns the
+// number of bytes read, 0 once the input has ended (or cannot be read).
+std::size_t platform_read_console(char* buffer, std::size_t capacity);
+
+constexpr int kNoFile = -1;
+
+// Opens the data file for reading and writing, never creating or truncating it.
+// Returns kNoFile when it is missing or is not a regular file we may update.
+int platform_open_data_file();
+void platform_close_file(int file);
+
+// Size of the open file, 0 if it cannot be told.
+std::uint64_t platform_file_size(int file);
+// Reads up to `length` bytes at `offset`; returns how many were read (fewer at the end).
+std::size_t platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length);
+// Writes all `length` bytes at `offset`; false when any of them could not be written.
+bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length);
+// Puts everything written so far on the disk.
+bool platform_sync(int file);
+bool platform_truncate(int file, std::uint64_t size);
+
+// Advisory whole-file locks: shared for reading, exclusive for appending. They
+// wait for a lock held by another program.
+bool platform_lock_shared(int file);
+bool platform_lock_exclusive(int file);
+void platform_unlock(int file);
+
+// Hands one job to the printer: `text` with '\n' line ends, which reach the
+// printer as carriage return plus line feed. Nothing is reported, whatever happens.
+void platform_print_job(std::string_view text);

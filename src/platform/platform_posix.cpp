@@ -1,0 +1,230 @@
+// The platform layer on POSIX: drive A: is the directory the program is started
+// in, and the printer is the system's print spooler, reached through `lp`.
+#include "platform/platform.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kDataFileName = "Maillist.dat";
+constexpr int kStandardStreams = 3;
+
+// Drive A:'s file system ignores case: when no file has exactly the name, take
+// the first (in byte order) whose name differs only in case.
+bool find_name_ignoring_case(std::string& found) {
+    DIR* directory = opendir(".");
+    if (directory == nullptr) return false;
+    bool any = false;
+    while (const dirent* entry = readdir(directory)) {
+        if (strcasecmp(entry->d_name, kDataFileName) != 0) continue;
+        if (!any || std::strcmp(entry->d_name, found.c_str()) < 0) found = entry->d_name;
+        any = true;
+    }
+    closedir(directory);
+    return any;
+}
+
+int open_for_update(const char* name) {
+    // O_NONBLOCK keeps a FIFO of that name from stalling the open; it is turned
+    // off again below, and only regular files are accepted anyway.
+    int file = open(name, O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (file < 0) return kNoFile;
+    struct stat status {};
+    if (fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
+        close(file);
+        errno = EINVAL;  // there is a file of that name, but not one we can use
+        return kNoFile;
+    }
+    int flags = fcntl(file, F_GETFL);
+    if (flags < 0 || fcntl(file, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(file);
+        return kNoFile;
+    }
+    return file;
+}
+
+bool set_lock(int file, short type) {
+    struct flock lock {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = 0;
+    lock.l_len = 0;  // the whole file, however far it grows
+    while (fcntl(file, F_SETLKW, &lock) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+bool write_all(int file, const char* data, std::size_t length) {
+    while (length > 0) {
+        ssize_t written = write(file, data, length);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+}  // namespace
+
+void platform_prepare_process() {
+    // A closed standard stream would hand its number to the data file, and the
+    // console would then read the list as typed input.
+    for (int stream = 0; stream < kStandardStreams; ++stream) {
+        if (fcntl(stream, F_GETFD) < 0 && errno == EBADF) {
+            int null_device = open("/dev/null", stream == 0 ? O_RDONLY : O_WRONLY);
+            if (null_device >= 0 && null_device != stream) {
+                dup2(null_device, stream);
+                close(null_device);
+            }
+        }
+    }
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
+}
+
+std::size_t platform_read_console(char* buffer, std::size_t capacity) {
+    for (;;) {
+        ssize_t got = read(STDIN_FILENO, buffer, capacity);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Standard input was left non-blocking by whoever started us: wait as a
+            // blocking read would.
+            pollfd wait_for{STDIN_FILENO, POLLIN, 0};
+            if (poll(&wait_for, 1, -1) >= 0 || errno == EINTR) continue;
+        }
+        return 0;
+    }
+}
+
+int platform_open_data_file() {
+    int file = open_for_update(kDataFileName);
+    if (file != kNoFile || errno != ENOENT) return file;
+    std::string other_case;
+    if (!find_name_ignoring_case(other_case)) return kNoFile;
+    return open_for_update(other_case.c_str());
+}
+
+void platform_close_file(int file) {
+    close(file);
+}
+
+std::uint64_t platform_file_size(int file) {
+    struct stat status {};
+    if (fstat(file, &status) != 0 || status.st_size < 0) return 0;
+    return static_cast<std::uint64_t>(status.st_size);
+}
+
+std::size_t platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
+    std::size_t total = 0;
+    while (total < length) {
+        ssize_t got = pread(file, buffer + total, length - total, static_cast<off_t>(offset + total));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
+    std::size_t total = 0;
+    while (total < length) {
+        ssize_t written = pwrite(file, buffer + total, length - total, static_cast<off_t>(offset + total));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
+        total += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool platform_sync(int file) {
+    while (fsync(file) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+bool platform_truncate(int file, std::uint64_t size) {
+    while (ftruncate(file, static_cast<off_t>(size)) != 0) {
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
+bool platform_lock_shared(int file) {
+    return set_lock(file, F_RDLCK);
+}
+
+bool platform_lock_exclusive(int file) {
+    return set_lock(file, F_WRLCK);
+}
+
+void platform_unlock(int file) {
+    set_lock(file, F_UNLCK);
+}
+
+void platform_print_job(std::string_view text) {
+    // What a text-mode printer stream did on the original console: CR LF line ends.
+    std::string job;
+    job.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        if (c == '\n') job += '\r';
+        job += c;
+    }
+
+    int pipe_ends[2];
+    if (pipe2(pipe_ends, O_CLOEXEC) != 0) return;
+
+    // The spooler reads the job from its standard input; whatever it says goes
+    // to /dev/null so that it never reaches the screen.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipe_ends[0], STDIN_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+
+    // The spooler gets the default handling of the signals we ignore.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+
+    char program[] = "lp";
+    char silent[] = "-s";
+    char* arguments[] = {program, silent, nullptr};
+    pid_t spooler = 0;
+    int spawned = posix_spawnp(&spooler, program, &actions, &attributes, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    close(pipe_ends[0]);
+
+    if (spawned == 0) write_all(pipe_ends[1], job.data(), job.size());
+    // Closing ends the job; a spooler that stopped reading only costs a failed write.
+    close(pipe_ends[1]);
+    if (spawned == 0) {
+        while (waitpid(spooler, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+}

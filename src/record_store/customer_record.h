@@ -1,0 +1,69 @@
+// The customer record: eight fixed-width, NUL-terminated text fields, 136 bytes,
+// laid out identically in memory and in the data file; and the table of loaded records.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+constexpr std::size_t kRecordSize = 136;
+constexpr std::size_t kMaxRecords = 100;
+constexpr std::size_t kFieldCount = 8;
+
+struct CustomerRecord {
+    char last_name[20];
+    char first_name[20];
+    char address[30];
+    char city[20];
+    char province_code[3];
+    char postal_code[8];
+    char telephone[15];
+    char year_model[20];
+};
+
+struct RecordTable {
+    CustomerRecord slots[kMaxRecords];
+    std::size_t count;
+};
+
+// Where a field lies in the record and the longest text it accepts at entry.
+struct FieldLayout {
+    std::size_t offset;
+    std::size_t width;
+    std::size_t limit;
+};
+
+// In record order. The postal code accepts 5 characters in its 8-byte field.
+constexpr FieldLayout kFieldLayouts[kFieldCount] = {
+    {offsetof(CustomerRecord, last_name), sizeof(CustomerRecord::last_name), 19},
+    {offsetof(CustomerRecord, first_name), sizeof(CustomerRecord::first_name), 19},
+    {offsetof(CustomerRecord, address), sizeof(CustomerRecord::address), 29},
+    {offsetof(CustomerRecord, city), sizeof(CustomerRecord::city), 19},
+    {offsetof(CustomerRecord, province_code), sizeof(CustomerRecord::province_code), 2},
+    {offsetof(CustomerRecord, postal_code), sizeof(CustomerRecord::postal_code), 5},
+    {offsetof(CustomerRecord, telephone), sizeof(CustomerRecord::telephone), 14},
+    {offsetof(CustomerRecord, year_model), sizeof(CustomerRecord::year_model), 19},
+};
+
+static_assert(sizeof(CustomerRecord) == kRecordSize, "the record is 136 bytes with no padding");
+static_assert(alignof(CustomerRecord) == 1, "the record is a plain byte layout");
+static_assert(kFieldLayouts[0].offset == 0 && kFieldLayouts[1].offset == 20 &&
+                  kFieldLayouts[2].offset == 40 && kFieldLayouts[3].offset == 70 &&
+                  kFieldLayouts[4].offset == 90 && kFieldLayouts[5].offset == 93 &&
+                  kFieldLayouts[6].offset == 101 && kFieldLayouts[7].offset == 116,
+              "field offsets are part of the file format");
+static_assert(kFieldLayouts[7].offset + kFieldLayouts[7].width == kRecordSize,
+              "nothing follows the last field");
+
+constexpr std::size_t kWidestField = 30;
+
+// The text of a field: its bytes up to the NUL, or the whole width when a field
+// read from a file has no NUL.
+std::string_view field_text(const char* field, std::size_t width);
+
+template <std::size_t Width>
+std::string_view field_text(const char (&field)[Width]) {
+    return field_text(field, Width);
+}
+
+// Matching by name: equal length and equal bytes, case-sensitive.
+bool last_name_matches(const CustomerRecord& record, std::string_view name);
