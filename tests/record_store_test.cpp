@@ -1,0 +1,151 @@
+// The data file on files built byte by byte: where the data ends, what loads,
+// what counts, and where an append lands.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "record_store/data_file.h"
+#include "test_support.h"
+
+namespace {
+
+std::string records(int count) {
+    std::string bytes;
+    for (int i = 0; i < count; ++i) bytes += named_record(("Name" + std::to_string(i)).c_str(), "First");
+    return bytes;
+}
+
+std::string table_bytes(const RecordTable& table) {
+    return std::string(reinterpret_cast<const char*>(table.slots), table.count * kRecordSize);
+}
+
+// Each test works in a scratch folder of its own, which plays drive A:.
+class DataFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = make_scratch();
+        char here[4096];
+        ASSERT_NE(getcwd(here, sizeof here), nullptr);
+        previous_ = here;
+        ASSERT_EQ(chdir(folder_.c_str()), 0);
+    }
+    void TearDown() override {
+        close_data_file();
+        EXPECT_EQ(chdir(previous_.c_str()), 0);
+        remove_scratch(folder_);
+    }
+    void open_with(const std::string& bytes) {
+        write_file("Maillist.dat", bytes);
+        ASSERT_TRUE(open_data_file());
+    }
+    std::string folder_;
+    std::string previous_;
+    RecordTable table_{};
+};
+
+struct LoadCase {
+    const char* name;
+    std::string bytes;
+    std::size_t loaded;
+    std::size_t counted;
+};
+
+TEST_F(DataFileTest, LoadsAndCountsUpToTheLastByteThatIsNotWhitespace) {
+    const std::string spaces(kRecordSize, ' ');
+    const LoadCase cases[] = {
+        {"empty file", "", 0, 0},
+        {"three whole records", records(3), 3, 3},
+        {"two line feeds after three records", records(3) + "\n\n", 3, 3},
+        {"every whitespace byte after a record", records(1) + " \t\n\v\f\r", 1, 1},
+        {"whitespace record in the middle", records(1) + spaces + records(1), 3, 3},
+        {"whitespace record at the end", records(2) + spaces, 2, 2},
+        {"whitespace only", spaces + spaces, 0, 0},
+        {"a NUL after the last record", records(1) + std::string(1, '\0'), 2, 2},
+        {"a byte of 0x80 after the last record", records(1) + "\x80", 2, 2},
+        {"a short last piece holding a name", records(3) + std::string(38, ' ') + "Lane", 4, 4},
+        {"more records than the table holds", records(150), kMaxRecords, 150},
+    };
+    for (const LoadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        open_with(c.bytes);
+        load_records(table_);
+        EXPECT_EQ(table_.count, c.loaded);
+        EXPECT_EQ(count_file_records(), c.counted);
+        EXPECT_EQ(record_exists_at(c.counted * kRecordSize), false);
+        if (c.counted > 0) {
+            EXPECT_TRUE(record_exists_at((c.counted - 1) * kRecordSize));
+        }
+        close_data_file();
+    }
+}
+
+TEST_F(DataFileTest, LoadedSlotsHoldTheFileBytesAndZerosPastAShortPiece) {
+    std::string bytes = records(3) + "Lane";
+    open_with(bytes);
+    load_records(table_);
+    ASSERT_EQ(table_.count, 4u);
+    EXPECT_EQ(table_bytes(table_), bytes + std::string(kRecordSize - 4, '\0'));
+    EXPECT_EQ(field_text(table_.slots[3].last_name), "Lane");
+}
+
+TEST_F(DataFileTest, AppendLandsAlignedAfterTheLastRecord) {
+    struct AppendCase {
+        const char* name;
+        std::string before;
+        std::string after;  // the whole file once the record is appended
+    };
+    const std::string added = named_record("Added", "Last");
+    const std::string piece = records(3) + std::string(38, ' ') + "Lane";  // 450 bytes
+    const AppendCase cases[] = {
+        {"empty file", "", added},
+        {"whole records", records(3), records(3) + added},
+        {"whitespace after the records is written over", records(3) + "\n\n", records(3) + added},
+        {"whitespace longer than a record stays after it", records(1) + std::string(300, ' '),
+         records(1) + added + std::string(300 - kRecordSize, ' ')},
+        {"a short piece is padded with zeros", piece, piece + std::string(4 * kRecordSize - 450, '\0') + added},
+    };
+    CustomerRecord record;
+    std::memcpy(&record, added.data(), kRecordSize);
+    for (const AppendCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        open_with(c.before);
+        load_records(table_);
+        std::size_t loaded = table_.count;
+        std::string old_records = table_bytes(table_);
+        ASSERT_TRUE(append_record(record));
+        EXPECT_EQ(count_file_records(), loaded + 1);
+        EXPECT_EQ(table_.count, loaded) << "the table is only filled at start-up";
+        EXPECT_EQ(read_file("Maillist.dat"), c.after);
+
+        // The rule that matters: the file loads as before, plus the new record last.
+        close_data_file();
+        ASSERT_TRUE(open_data_file());
+        load_records(table_);
+        EXPECT_EQ(table_bytes(table_), old_records + added);
+        close_data_file();
+    }
+}
+
+TEST_F(DataFileTest, NameIsFoundWithoutRegardToCase) {
+    write_file("MAILLIST.DAT", records(2));
+    ASSERT_TRUE(open_data_file());
+    load_records(table_);
+    EXPECT_EQ(table_.count, 2u);
+}
+
+TEST(CustomerRecordTest, FieldTextStopsAtTheNulOrTheFieldWidth) {
+    CustomerRecord record;
+    std::memset(&record, 'x', sizeof record);
+    std::memcpy(record.last_name, "Smith\0zz", 8);
+    EXPECT_EQ(field_text(record.last_name), "Smith");
+    EXPECT_EQ(field_text(record.first_name), std::string(20, 'x')) << "no NUL: the whole width, no further";
+    EXPECT_TRUE(last_name_matches(record, "Smith"));
+    EXPECT_FALSE(last_name_matches(record, "smith"));
+    EXPECT_FALSE(last_name_matches(record, "Smit"));
+    EXPECT_FALSE(last_name_matches(record, "Smith "));
+    record.last_name[0] = '\0';
+    EXPECT_TRUE(last_name_matches(record, ""));
+}
+
+}  // namespace

@@ -1,0 +1,41 @@
+// Helpers for the tests: scratch folders, files built byte by byte, records, and
+// runs of the built program with scripted input.
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+// A fresh folder under the system's temporary folder, removed by remove_scratch.
+std::string make_scratch();
+void remove_scratch(const std::string& folder);
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+// The 136 bytes of a record from its eight field texts, zeros after each text.
+std::string record_bytes(std::initializer_list<const char*> fields);
+
+// A record whose last and first names are given and whose other fields are empty.
+std::string named_record(const char* last, const char* first);
+
+struct RunResult {
+    std::string screen;  // standard output
+    std::string errors;  // standard error
+    int status = -1;     // exit status, or -1 when ended by a signal
+    int signal = 0;
+};
+
+struct RunOptions {
+    std::string path = "/usr/bin:/bin";  // PATH, so a stand-in `lp` can come first
+    long long file_size_limit = -1;      // RLIMIT_FSIZE in bytes, none when negative
+};
+
+// Runs the program in `folder` with `input` as its standard input.
+RunResult run_program(const std::string& folder, const std::string& input, const RunOptions& options = {});
+
+// A stand-in `lp` in `folder`/bin that keeps each job as `folder`/jobs/N and
+// prints chatter of its own that must never reach the program's screen.
+void install_recording_lp(const std::string& folder);
+std::vector<std::string> recorded_jobs(const std::string& folder);
