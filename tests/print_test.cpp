@@ -7,11 +7,6 @@
 
 namespace {
 
-const std::string kMenu =
-    "\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n"
-    "[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n";
-const std::string kAsk = "Please Enter The Last Name of the Customer\n";
-const std::string kBye = "Thanks For Using Ledgerine";
 const std::string kQuietPrint = kMenu + kAsk + kMenu + kBye;
 
 const std::string kList =

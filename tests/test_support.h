@@ -6,6 +6,13 @@
 #include <string>
 #include <vector>
 
+// The program's own texts that nearly every run shows.
+const std::string kMenu =
+    "\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n"
+    "[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n";
+const std::string kAsk = "Please Enter The Last Name of the Customer\n";
+const std::string kBye = "Thanks For Using Ledgerine";
+
 // A fresh folder under the system's temporary folder, removed by remove_scratch.
 std::string make_scratch();
 void remove_scratch(const std::string& folder);
