@@ -2,6 +2,7 @@
 #include "test_support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -68,40 +69,103 @@ std::string named_record(const char* last, const char* first) {
     return record_bytes({last, first});
 }
 
-RunResult run_program(const std::string& folder, const std::string& input, const RunOptions& options) {
-    write_file(folder + "/.stdin", input);
+namespace {
+
+pid_t spawn(const std::string& folder, const RunOptions& options, int input) {
     pid_t child = fork();
-    if (child == 0) {
-        alarm(kRunTimeLimitSeconds);
-        if (chdir(folder.c_str()) != 0) _exit(126);
-        int in = open(".stdin", O_RDONLY);
-        int out = open(".stdout", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(".stderr", O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0) _exit(126);
-        dup2(in, 0);
-        dup2(out, 1);
-        dup2(err, 2);
-        if (options.file_size_limit >= 0) {
-            rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
-        }
-        std::vector<std::string> variables = {"PATH=" + options.path, "HOME=" + folder};
-        std::vector<char*> envp;
-        for (std::string& variable : variables) envp.push_back(variable.data());
-        envp.push_back(nullptr);
-        char program[] = LEDGERINE_PROGRAM;
-        char* argv[] = {program, nullptr};
-        execve(program, argv, envp.data());
-        _exit(127);
+    if (child != 0) return child;
+    alarm(kRunTimeLimitSeconds);
+    if (chdir(folder.c_str()) != 0) _exit(126);
+    int out = open(".stdout", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(".stderr", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (input < 0 || out < 0 || err < 0) _exit(126);
+    dup2(input, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    if (options.file_size_limit >= 0) {
+        rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
+    std::string variables[] = {"PATH=" + options.path, "HOME=" + folder};
+    char* envp[] = {variables[0].data(), variables[1].data(), nullptr};
+    std::vector<std::string> words;
+    if (const char* wrapper = std::getenv("LEDGERINE_TEST_WRAPPER")) {
+        std::istringstream split(wrapper);
+        for (std::string word; split >> word;) words.push_back(word);
+    }
+    words.push_back(LEDGERINE_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& word : words) argv.push_back(word.data());
+    argv.push_back(nullptr);
+    execve(argv[0], argv.data(), envp);
+    _exit(127);
+}
+
+RunResult wait_for(const std::string& folder, pid_t child) {
     int wait_status = 0;
-    waitpid(child, &wait_status, 0);
+    rusage usage{};
+    wait4(child, &wait_status, 0, &usage);
     RunResult result;
     result.screen = read_file(folder + "/.stdout");
     result.errors = read_file(folder + "/.stderr");
     if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
     if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
+    result.peak_memory_kib = usage.ru_maxrss;
     return result;
+}
+
+}  // namespace
+
+RunResult run_program(const std::string& folder, const std::string& input, const RunOptions& options) {
+    write_file(folder + "/.stdin", input);
+    return run_program_on_file(folder, folder + "/.stdin", options);
+}
+
+RunResult run_program_on_file(const std::string& folder, const std::string& input_file, const RunOptions& options) {
+    int in = open(input_file.c_str(), O_RDONLY | O_CLOEXEC);
+    pid_t child = spawn(folder, options, in);
+    close(in);
+    return wait_for(folder, child);
+}
+
+LiveRun start_program(const std::string& folder, const RunOptions& options) {
+    int keys[2];
+    if (pipe2(keys, O_CLOEXEC) != 0) std::abort();
+    // The screen of an earlier run must not be taken for this one's.
+    unlink((folder + "/.stdout").c_str());
+    LiveRun run{folder, spawn(folder, options, keys[0]), keys[1]};
+    close(keys[0]);
+    return run;
+}
+
+void type_keys(const LiveRun& run, const std::string& keys) {
+    if (write(run.keyboard, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) std::abort();
+}
+
+bool wait_for_screen(const LiveRun& run, const std::string& text, int times) {
+    for (int tries = 0; tries < 2000; ++tries) {
+        std::string screen = read_file(run.folder + "/.stdout");
+        int found = 0;
+        for (std::size_t at = screen.find(text); at != std::string::npos; at = screen.find(text, at + 1)) ++found;
+        if (found >= times) return true;
+        usleep(5000);
+    }
+    return false;
+}
+
+void send_signal(const LiveRun& run, int signal) {
+    kill(run.pid, signal);
+}
+
+RunResult finish_program(LiveRun& run) {
+    close(run.keyboard);
+    run.keyboard = -1;
+    return wait_for(run.folder, run.pid);
+}
+
+bool running_under_wrapper() {
+    const char* wrapper = std::getenv("LEDGERINE_TEST_WRAPPER");
+    return wrapper != nullptr && *wrapper != '\0';
 }
 
 void install_recording_lp(const std::string& folder) {

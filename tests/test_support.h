@@ -32,6 +32,7 @@ struct RunResult {
     std::string errors;  // standard error
     int status = -1;     // exit status, or -1 when ended by a signal
     int signal = 0;
+    long peak_memory_kib = 0;
 };
 
 struct RunOptions {
@@ -41,6 +42,26 @@ struct RunOptions {
 
 // Runs the program in `folder` with `input` as its standard input.
 RunResult run_program(const std::string& folder, const std::string& input, const RunOptions& options = {});
+RunResult run_program_on_file(const std::string& folder, const std::string& input_file, const RunOptions& options = {});
+
+// A program still running, typed to through a pipe.
+struct LiveRun {
+    std::string folder;
+    int pid = -1;
+    int keyboard = -1;
+};
+
+LiveRun start_program(const std::string& folder, const RunOptions& options = {});
+void type_keys(const LiveRun& run, const std::string& keys);
+// Waits (a bounded time) until the screen so far holds `text` `times` times.
+bool wait_for_screen(const LiveRun& run, const std::string& text, int times);
+void send_signal(const LiveRun& run, int signal);
+// Ends the input and waits for the program to end.
+RunResult finish_program(LiveRun& run);
+
+// Programs under test can be run inside a checker (valgrind) named by
+// LEDGERINE_TEST_WRAPPER; some measurements only hold without one.
+bool running_under_wrapper();
 
 // A stand-in `lp` in `folder`/bin that keeps each job as `folder`/jobs/N and
 // prints chatter of its own that must never reach the program's screen.
