@@ -1,6 +1,8 @@
 // Scratch folders, byte-built files and the runner that starts the real program.
 #include "test_support.h"
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -111,6 +113,8 @@ RunResult wait_for(const std::string& folder, pid_t child) {
     if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
     if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
     result.peak_memory_kib = usage.ru_maxrss;
+    // The program never writes to standard error; a checker it runs in reports there.
+    EXPECT_EQ(result.errors, "") << "standard error of a run in " << folder;
     return result;
 }
 

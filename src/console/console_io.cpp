@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr std::size_t kInputBufferSize = 64 * 1024;
+constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 
 char g_input[kInputBufferSize];
 std::size_t g_input_next = 0;
@@ -20,8 +20,9 @@ bool g_line_pending = false;  // a command byte was read and the rest of its lin
 int next_byte() {
     if (g_input_next == g_input_end) {
         if (g_input_ended) return kEndOfInput;
-        // About to wait: everything written so far must be on the screen first.
-        std::fflush(stdout);
+        // About to wait: everything written so far must be on the screen first. A
+        // screen that cannot be written is no reason to stop taking input.
+        (void)std::fflush(stdout);
         g_input_next = 0;
         g_input_end = platform_read_console(g_input, kInputBufferSize);
         if (g_input_end == 0) {
@@ -33,6 +34,13 @@ int next_byte() {
 }
 
 }  // namespace
+
+void begin_console_input() {
+    g_input_next = 0;
+    g_input_end = 0;
+    g_input_ended = false;
+    g_line_pending = false;
+}
 
 std::string_view line_text(const ConsoleLine& line) {
     return std::string_view(line.kept, std::min(line.length, kLineKept));
@@ -65,5 +73,6 @@ bool read_console_line(ConsoleLine& line) {
 }
 
 void write_text(std::string_view text) {
-    std::fwrite(text.data(), 1, text.size(), stdout);
+    // Not checked: a lost screen costs nothing that the data file holds.
+    (void)std::fwrite(text.data(), 1, text.size(), stdout);
 }

@@ -23,6 +23,9 @@ std::string_view line_text(const ConsoleLine& line);
 
 constexpr int kEndOfInput = -1;
 
+// Starts reading the console afresh: nothing read, nothing pending.
+void begin_console_input();
+
 // Drops what is left unread of the current line, up to and including its
 // newline. Returns at once when nothing is left.
 void discard_pending_input();

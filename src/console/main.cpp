@@ -5,13 +5,14 @@
 #include "platform/platform.h"
 
 namespace {
-constexpr std::size_t kScreenBufferSize = 64 * 1024;
+constexpr std::size_t kScreenBufferSize = std::size_t{64} * 1024;
 }
 
 int main() {
     platform_prepare_process();
     // The console routines flush before every wait for input, so a terminal
-    // needs no line buffering and a script gets few large writes.
-    std::setvbuf(stdout, nullptr, _IOFBF, kScreenBufferSize);
+    // needs no line buffering and a script gets few large writes. Without the
+    // buffer the program is only slower.
+    (void)std::setvbuf(stdout, nullptr, _IOFBF, kScreenBufferSize);
     return main_menu();
 }

@@ -26,8 +26,9 @@ constexpr const char* kMenuText =
 // Only ever filled at start-up; too large for the stack of small machines.
 RecordTable g_table;
 
+// Every record is already on the disk; the screen is all that is left to finish.
 int end_program() {
-    std::fflush(stdout);
+    (void)std::fflush(stdout);
     close_data_file();
     return kStatusDone;
 }
@@ -36,10 +37,11 @@ int end_program() {
 
 int main_menu() {
     if (!open_data_file()) {
-        std::fflush(stdout);
+        (void)std::fflush(stdout);
         return kStatusNoDataFile;
     }
     load_records(g_table);
+    begin_console_input();
 
     for (;;) {
         write_text(kMenuText);

@@ -16,8 +16,6 @@
 #include <cstring>
 #include <string>
 
-extern char** environ;
-
 namespace {
 
 constexpr const char* kDataFileName = "Maillist.dat";
@@ -96,8 +94,9 @@ void platform_prepare_process() {
             }
         }
     }
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGXFSZ, SIG_IGN);
+    // Cannot fail for these two signals.
+    (void)signal(SIGPIPE, SIG_IGN);
+    (void)signal(SIGXFSZ, SIG_IGN);
 }
 
 std::size_t platform_read_console(char* buffer, std::size_t capacity) {

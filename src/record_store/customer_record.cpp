@@ -5,7 +5,7 @@
 
 std::string_view field_text(const char* field, std::size_t width) {
     const void* nul = std::memchr(field, '\0', width);
-    std::size_t length = nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width;
+    std::size_t length = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : width;
     return std::string_view(field, length);
 }
 
