@@ -2,7 +2,7 @@
 BUILD_DIR := build
 CMAKE ?= cmake
 
-.PHONY: all configure test run clean
+.PHONY: all configure test run windows clean
 
 all: configure
 	$(CMAKE) --build $(BUILD_DIR) --parallel
@@ -23,5 +23,11 @@ run: all
 	fi
 	cd demo && ../$(BUILD_DIR)/ledgerine
 
+# The program for 32-bit Windows, cross-compiled with MinGW-w64.
+windows:
+	@test -f build-windows/CMakeCache.txt || $(CMAKE) -S . -B build-windows \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DLEDGERINE_TESTS=OFF
+	$(CMAKE) --build build-windows --parallel
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) build-windows build-sanitize

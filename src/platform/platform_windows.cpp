@@ -1,0 +1,118 @@
+// The platform layer on 32-bit Windows, the program's original console: the
+// data file is "a:Maillist.dat" as it stands, and the printer is the device "PRN".
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char* kDataFileName = "a:Maillist.dat";
+constexpr const char* kPrinterName = "PRN";
+// The C runtime reads and writes at most this much in one call.
+constexpr std::size_t kLargestTransfer = 1u << 30;
+
+// The whole file, however far it grows.
+constexpr DWORD kWholeFileLow = 0xFFFFFFFF;
+constexpr DWORD kWholeFileHigh = 0xFFFFFFFF;
+
+bool seek_to(int file, std::uint64_t offset) {
+    return _lseeki64(file, static_cast<__int64>(offset), SEEK_SET) >= 0;
+}
+
+bool lock_file(int file, DWORD flags) {
+    OVERLAPPED from_start{};
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
+    return LockFileEx(handle, flags, 0, kWholeFileLow, kWholeFileHigh, &from_start) != 0;
+}
+
+}  // namespace
+
+void platform_prepare_process() {
+    // Console and printer stay in text mode, as on the original console: typed
+    // CR LF reaches the program as a newline, and each newline goes out as CR LF.
+}
+
+std::size_t platform_read_console(char* buffer, std::size_t capacity) {
+    unsigned count = static_cast<unsigned>(capacity < kLargestTransfer ? capacity : kLargestTransfer);
+    int got = _read(0, buffer, count);
+    return got > 0 ? static_cast<std::size_t>(got) : 0;
+}
+
+int platform_open_data_file() {
+    int file = _open(kDataFileName, _O_RDWR | _O_BINARY | _O_NOINHERIT);
+    if (file < 0) return kNoFile;
+    struct _stat64 status {};
+    if (_fstat64(file, &status) != 0 || (status.st_mode & _S_IFREG) == 0) {
+        _close(file);
+        return kNoFile;
+    }
+    return file;
+}
+
+void platform_close_file(int file) {
+    _close(file);
+}
+
+std::uint64_t platform_file_size(int file) {
+    __int64 size = _filelengthi64(file);
+    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
+}
+
+std::size_t platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
+    if (!seek_to(file, offset)) return 0;
+    std::size_t total = 0;
+    while (total < length) {
+        std::size_t piece = length - total < kLargestTransfer ? length - total : kLargestTransfer;
+        int got = _read(file, buffer + total, static_cast<unsigned>(piece));
+        if (got <= 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
+    if (!seek_to(file, offset)) return false;
+    std::size_t total = 0;
+    while (total < length) {
+        std::size_t piece = length - total < kLargestTransfer ? length - total : kLargestTransfer;
+        int written = _write(file, buffer + total, static_cast<unsigned>(piece));
+        if (written <= 0) return false;
+        total += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool platform_sync(int file) {
+    return _commit(file) == 0;
+}
+
+bool platform_truncate(int file, std::uint64_t size) {
+    return _chsize_s(file, static_cast<__int64>(size)) == 0;
+}
+
+bool platform_lock_shared(int file) {
+    return lock_file(file, 0);
+}
+
+bool platform_lock_exclusive(int file) {
+    return lock_file(file, LOCKFILE_EXCLUSIVE_LOCK);
+}
+
+void platform_unlock(int file) {
+    OVERLAPPED from_start{};
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
+    UnlockFileEx(handle, 0, kWholeFileLow, kWholeFileHigh, &from_start);
+}
+
+void platform_print_job(std::string_view text) {
+    // Text mode turns each newline into CR LF on its way to the printer.
+    std::FILE* printer = std::fopen(kPrinterName, "w");
+    if (printer == nullptr) return;
+    (void)std::fwrite(text.data(), 1, text.size(), printer);
+    (void)std::fclose(printer);  // nothing about the printer is ever reported
+}

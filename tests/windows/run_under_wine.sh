@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Runs the Windows build under wine on its own drive A: and printer PRN, and
+# compares the screen (carriage returns removed), the exit status, the data file
+# and the printed bytes. Usage: run_under_wine.sh WINDOWS_EXE POSIX_PROGRAM
+set -uo pipefail
+exe=$(readlink -f "$1")
+posix=$(readlink -f "$2")
+top=$(cd "$(dirname "$0")/../.." && pwd)
+
+if ! command -v wine >/dev/null 2>&1; then
+  echo "skipped: wine is not installed (the packages wine, wine64 and wine32:i386 could not be had)"
+  exit 0
+fi
+
+scratch=$(mktemp -d)
+reader=
+cleanup() {
+  [ -n "$reader" ] && kill "$reader" 2>/dev/null
+  wineserver -k 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+# A fresh prefix: one made before the 32-bit part of wine was installed stays broken.
+export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all
+wineboot -i > /dev/null 2>&1 < /dev/null
+mkdir -p "$scratch/drive-a"
+ln -sfn "$scratch/drive-a" "$WINEPREFIX/dosdevices/a:"
+# PRN is a FIFO whose one reader keeps every job, in order. The reader holds it
+# open for writing too, so it is always there for the next job and never sees
+# an end between jobs.
+mkfifo "$scratch/printer"
+ln -sfn "$scratch/printer" "$WINEPREFIX/dosdevices/prn"
+cat <> "$scratch/printer" > "$scratch/printed" 2>/dev/null &
+reader=$!
+
+passed=0
+failed=0
+check() {  # name expected actual
+  if [ "$2" == "${3%.}" ] || [ "$2" == "$3" ]; then
+    passed=$((passed + 1))
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $1"
+    diff <(printf '%s' "$2" | od -c) <(printf '%s' "$3" | od -c) | head -20
+  fi
+}
+run() {  # input; sets screen and status
+  screen=$(cd "$scratch" && printf '%b' "$1" | timeout 60 wine "$exe" 2>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[1]}]")
+  status=${screen##*[}
+  status=${status%]}
+  screen=${screen%[*}
+}
+
+menu=$'\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n'
+ask=$'Please Enter The Last Name of the Customer\n'
+bye='Thanks For Using Ledgerine'
+
+run 'd\nq\n'
+check "missing data file: message" $'\n\n Error: could not open the requested file.' "$screen"
+check "missing data file: status" 1 "$status"
+
+# The list the POSIX build makes from the demo entries: one file format for both.
+mkdir -p "$scratch/posix"
+: > "$scratch/posix/Maillist.dat"
+(cd "$scratch/posix" && "$posix" < "$top/demo/sample_entries.txt" > /dev/null)
+cp "$scratch/posix/Maillist.dat" "$scratch/drive-a/Maillist.dat"
+
+names=$'\nSmith  John\nBrown  Ann\nTremblay  Marie\nSmith  Alice\nMacDonald  Ian'
+run 'd\ns\nSmith\nq\n'
+check "list and search: screen" "$menu$names$menu$ask"$'\n\nSmith   John\n12 Main St  Ottawa\nON    K1A0B\n555-1234\n1995 Coupe\n\n\nSmith   Alice\n300 Portage Ave  Winnipeg\nMB    R3C4T\n204-555-0177\n2004 Hatchback\n'"$menu$bye" "$screen"
+check "list and search: status" 0 "$status"
+
+run 'e\nLee\nKim\n1 Bay St\nToronto\nON\nM5J2N\n416-555-0100\n2010 Van\nd\nq\n'
+prompts='Last Name:  First Name:  Address:  City:  Province Code:  Postal Code:  Telephone Number:  Year & Model:  '
+check "entry: screen" "$menu$prompts$menu$names$menu$bye" "$screen"
+run 'd\nq\n'
+check "entry: listed after a restart" "$menu$names"$'\nLee  Kim'"$menu$bye" "$screen"
+check "entry: the file grew by one record" $((6 * 136)) "$(stat -c %s "$scratch/drive-a/Maillist.dat")"
+
+run 'p\nSmith\nq\n'
+check "print: screen" "$menu$ask$menu$bye" "$screen"
+printed=$'Smith  John\r\n12 Main St  Ottawa\r\nON   K1A0B\r\n555-1234\r\n1995 Coupe\r\nSmith  Alice\r\n300 Portage Ave  Winnipeg\r\nMB   R3C4T\r\n204-555-0177\r\n2004 Hatchback\r\n'
+# The reader may still be copying the last job.
+for _ in $(seq 50); do
+  [ "$(stat -c %s "$scratch/printed" 2>/dev/null || echo 0)" -ge "${#printed}" ] && break
+  sleep 0.2
+done
+check "print: the printer's bytes" "$printed" "$(cat "$scratch/printed"; echo .)"
+check "nothing on standard error" "" "$(cat "$scratch/errors")"
+
+echo "wine: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
