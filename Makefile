@@ -1,8 +1,10 @@
 # A thin front over CMake: `make`, `make test`, `make run`.
 BUILD_DIR := build
 CMAKE ?= cmake
+PREFIX ?= /usr/local
+DESTDIR ?=
 
-.PHONY: all configure test run windows clean
+.PHONY: all configure test run install windows clean
 
 all: configure
 	$(CMAKE) --build $(BUILD_DIR) --parallel
@@ -22,6 +24,10 @@ run: all
 	  mv demo/.seed/Maillist.dat demo/Maillist.dat && rm -rf demo/.seed; \
 	fi
 	cd demo && ../$(BUILD_DIR)/ledgerine
+
+# bin/ledgerine and its manual page under PREFIX, staged under DESTDIR if given.
+install: all
+	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 # The program for 32-bit Windows, cross-compiled with MinGW-w64.
 windows:
