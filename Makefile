@@ -4,7 +4,7 @@ CMAKE ?= cmake
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all configure test run install windows clean
+.PHONY: all configure test run install windows bench clean
 
 all: configure
 	$(CMAKE) --build $(BUILD_DIR) --parallel
@@ -29,6 +29,15 @@ run: all
 install: all
 	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
+# Release build, measured against the machine's floor; prints a table of ratios.
+bench:
+	@test -f build-release/CMakeCache.txt || $(CMAKE) -S . -B build-release \
+	  -DCMAKE_BUILD_TYPE=Release -DLEDGERINE_TESTS=OFF -DLEDGERINE_BENCH=ON
+	$(CMAKE) --build build-release --parallel
+	@scratch=$$(mktemp -d) && \
+	  build-release/bench/ledgerine_bench "$$PWD/build-release/ledgerine" "$$PWD/build-release/bench/do_nothing" \
+	    "$$PWD/build-release/bench/peak_memory" "$$scratch"; status=$$?; rm -rf "$$scratch"; exit $$status
+
 # The program for 32-bit Windows, cross-compiled with MinGW-w64.
 windows:
 	@test -f build-windows/CMakeCache.txt || $(CMAKE) -S . -B build-windows \
@@ -36,4 +45,4 @@ windows:
 	$(CMAKE) --build build-windows --parallel
 
 clean:
-	rm -rf $(BUILD_DIR) build-windows build-sanitize
+	rm -rf $(BUILD_DIR) build-*

@@ -144,6 +144,12 @@ TEST(CustomerRecordTest, FieldTextStopsAtTheNulOrTheFieldWidth) {
     EXPECT_FALSE(last_name_matches(record, "smith"));
     EXPECT_FALSE(last_name_matches(record, "Smit"));
     EXPECT_FALSE(last_name_matches(record, "Smith "));
+    EXPECT_FALSE(last_name_matches(record, std::string_view("Smith\0zz", 8))) << "a typed NUL is part of the name";
+    EXPECT_FALSE(last_name_matches(record, std::string_view("Smith\0", 6)));
+    std::memcpy(record.last_name, "ABCDEFGHIJKLMNOPQRST", 20);
+    EXPECT_TRUE(last_name_matches(record, "ABCDEFGHIJKLMNOPQRST")) << "no NUL: only the whole width matches";
+    EXPECT_FALSE(last_name_matches(record, "ABCDEFGHIJKLMNOPQRS"));
+    EXPECT_FALSE(last_name_matches(record, "ABCDEFGHIJKLMNOPQRSTx"));
     record.last_name[0] = '\0';
     EXPECT_TRUE(last_name_matches(record, ""));
 }

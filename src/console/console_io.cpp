@@ -1,15 +1,17 @@
 // Console input is read in blocks and handed out a byte at a time; the screen is
-// written through one buffer that is flushed only when the program must wait.
+// gathered in one buffer that goes out only when the program must wait or end.
 #include "console/console_io.h"
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
 
 namespace {
 
 constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
+constexpr std::size_t kScreenBufferSize = std::size_t{64} * 1024;
 
 char g_input[kInputBufferSize];
 std::size_t g_input_next = 0;
@@ -17,12 +19,20 @@ std::size_t g_input_end = 0;
 bool g_input_ended = false;
 bool g_line_pending = false;  // a command byte was read and the rest of its line was not
 
+char g_screen[kScreenBufferSize];
+std::size_t g_screen_used = 0;
+
+// Not checked: a screen that cannot be written is no reason to stop taking
+// input, and it costs nothing that the data file holds.
+void write_screen(const char* bytes, std::size_t length) {
+    (void)std::fwrite(bytes, 1, length, stdout);
+}
+
 int next_byte() {
     if (g_input_next == g_input_end) {
         if (g_input_ended) return kEndOfInput;
-        // About to wait: everything written so far must be on the screen first. A
-        // screen that cannot be written is no reason to stop taking input.
-        (void)std::fflush(stdout);
+        // About to wait: everything written so far must be on the screen first.
+        flush_screen();
         g_input_next = 0;
         g_input_end = platform_read_console(g_input, kInputBufferSize);
         if (g_input_end == 0) {
@@ -73,6 +83,19 @@ bool read_console_line(ConsoleLine& line) {
 }
 
 void write_text(std::string_view text) {
-    // Not checked: a lost screen costs nothing that the data file holds.
-    (void)std::fwrite(text.data(), 1, text.size(), stdout);
+    if (text.size() > kScreenBufferSize - g_screen_used) {
+        flush_screen();
+        if (text.size() >= kScreenBufferSize) {
+            write_screen(text.data(), text.size());
+            return;
+        }
+    }
+    std::memcpy(g_screen + g_screen_used, text.data(), text.size());
+    g_screen_used += text.size();
+}
+
+void flush_screen() {
+    write_screen(g_screen, g_screen_used);
+    g_screen_used = 0;
+    (void)std::fflush(stdout);
 }

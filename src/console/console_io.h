@@ -37,4 +37,7 @@ int read_command_char();
 // that ends with the end of input instead of a newline is still a line.
 bool read_console_line(ConsoleLine& line);
 
+// Screen output: gathered, and put on the screen by flush_screen, which every
+// wait for input and the end of the program do.
 void write_text(std::string_view text);
+void flush_screen();

@@ -28,7 +28,7 @@ RecordTable g_table;
 
 // Every record is already on the disk; the screen is all that is left to finish.
 int end_program() {
-    (void)std::fflush(stdout);
+    flush_screen();
     close_data_file();
     return kStatusDone;
 }
@@ -41,6 +41,7 @@ int main_menu() {
         return kStatusNoDataFile;
     }
     load_records(g_table);
+    prepare_record_views(g_table);
     begin_console_input();
 
     for (;;) {

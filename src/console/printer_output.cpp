@@ -11,8 +11,9 @@
 bool print_records(const RecordTable& table) {
     ConsoleLine name;
     if (!ask_last_name(name)) return false;
+    std::string_view wanted = line_text(name);
     for (std::size_t i = 0; i < table.count; ++i) {
-        if (last_name_matches(table.slots[i], line_text(name))) print_record(table.slots[i]);
+        if (last_name_matches(table.slots[i], wanted)) print_record(table.slots[i]);
     }
     return true;
 }

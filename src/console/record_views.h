@@ -7,6 +7,10 @@
 
 void display_all_names(const RecordTable& table);
 
+// Formats the name list and every record's view once, after loading: the table
+// never changes afterwards. The commands format on the spot for any other table.
+void prepare_record_views(const RecordTable& table);
+
 // The s command. Returns false when the console input ended at the question.
 bool search_records(const RecordTable& table);
 

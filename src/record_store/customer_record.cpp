@@ -10,5 +10,11 @@ std::string_view field_text(const char* field, std::size_t width) {
 }
 
 bool last_name_matches(const CustomerRecord& record, std::string_view name) {
-    return field_text(record.last_name) == name;
+    // The same as comparing field_text with the name, without searching every
+    // field for its NUL: the text must end right where the name does.
+    constexpr std::size_t width = sizeof record.last_name;
+    if (name.size() > width) return false;
+    if (name.size() < width && record.last_name[name.size()] != '\0') return false;
+    return std::memcmp(record.last_name, name.data(), name.size()) == 0 &&
+           std::memchr(name.data(), '\0', name.size()) == nullptr;
 }
