@@ -9,8 +9,6 @@ namespace {
 
 const std::string kOpenError = "\n\n Error: could not open the requested file.";
 
-const std::string kSmithJohn =
-    record_bytes({"Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B", "555-1234", "1995 Coupe"});
 const std::string kBrownAnn = record_bytes({"Brown", "Ann", "48 Elm Avenue", "Toronto", "ON", "M5V2T", "416", "2001"});
 const std::string kSmithAlice = record_bytes({"Smith", "Alice", "300 Portage", "Winnipeg", "MB", "R3C4T", "204", ""});
 const std::string kList = kSmithJohn + kBrownAnn + kSmithAlice;

@@ -6,9 +6,6 @@
 
 namespace {
 
-const std::string kSmithAnswers = "Smith\nJohn\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n";
-const std::string kSmithJohn =
-    record_bytes({"Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B", "555-1234", "1995 Coupe"});
 
 struct Question {
     const char* prompt;

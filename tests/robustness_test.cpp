@@ -10,9 +10,6 @@
 
 namespace {
 
-const std::string kAnswers = "Smith\nJohn\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n";
-const std::string kSmithJohn =
-    record_bytes({"Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B", "555-1234", "1995 Coupe"});
 
 class RobustnessTest : public ::testing::Test {
 protected:
@@ -30,7 +27,7 @@ TEST_F(RobustnessTest, RecordIsOnDiskOnceTheMenuComesBack) {
         SCOPED_TRACE(signal);
         write_file(data_file(), "");
         LiveRun run = start_program(folder_);
-        type_keys(run, "e\n" + kAnswers);
+        type_keys(run, "e\n" + kSmithAnswers);
         ASSERT_TRUE(wait_for_screen(run, kMenu, 2));
         send_signal(run, signal);
         RunResult ended = finish_program(run);
@@ -80,7 +77,7 @@ TEST_F(RobustnessTest, MemoryDoesNotGrowWithTheLengthOfALine) {
         for (int i = 0; i < 200; ++i) input << piece;
         input << "\ne\n";
         for (int i = 0; i < 200; ++i) input << piece;
-        input << "\n" << kAnswers << "q\n";
+        input << "\n" << kSmithAnswers << "q\n";
     }
     RunResult huge = run_program_on_file(folder_, folder_ + "/long-input");
     EXPECT_EQ(huge.screen.substr(huge.screen.size() - kBye.size()), kBye);

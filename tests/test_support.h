@@ -27,6 +27,11 @@ std::string record_bytes(std::initializer_list<const char*> fields);
 // A record whose last and first names are given and whose other fields are empty.
 std::string named_record(const char* last, const char* first);
 
+// The customer most tests enter or load, as typed and as stored.
+const std::string kSmithAnswers = "Smith\nJohn\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n";
+const std::string kSmithJohn =
+    record_bytes({"Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B", "555-1234", "1995 Coupe"});
+
 struct RunResult {
     std::string screen;  // standard output
     std::string errors;  // standard error
