@@ -32,17 +32,21 @@ install: all
 # Release build, measured against the machine's floor; prints a table of ratios.
 bench:
 	@test -f build-release/CMakeCache.txt || $(CMAKE) -S . -B build-release \
-	  -DCMAKE_BUILD_TYPE=Release -DLEDGERINE_TESTS=OFF -DLEDGERINE_BENCH=ON
+	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLEDGERINE_BENCH=ON
 	$(CMAKE) --build build-release --parallel
 	@scratch=$$(mktemp -d) && \
 	  build-release/bench/ledgerine_bench "$$PWD/build-release/ledgerine" "$$PWD/build-release/bench/do_nothing" \
 	    "$$PWD/build-release/bench/peak_memory" "$$scratch"; status=$$?; rm -rf "$$scratch"; exit $$status
 
-# The program for 32-bit Windows, cross-compiled with MinGW-w64.
+# The program for 32-bit Windows, build-windows/ledgerine.exe, and its 64-bit
+# twin, build-windows64/ledgerine.exe, cross-compiled with MinGW-w64.
 windows:
 	@test -f build-windows/CMakeCache.txt || $(CMAKE) -S . -B build-windows \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DLEDGERINE_TESTS=OFF
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DMINGW_PROCESSOR=i686 -DBUILD_TESTING=OFF
 	$(CMAKE) --build build-windows --parallel
+	@test -f build-windows64/CMakeCache.txt || $(CMAKE) -S . -B build-windows64 \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DMINGW_PROCESSOR=x86_64 -DBUILD_TESTING=OFF
+	$(CMAKE) --build build-windows64 --parallel
 
 clean:
 	rm -rf $(BUILD_DIR) build-*

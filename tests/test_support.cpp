@@ -167,11 +167,6 @@ RunResult finish_program(LiveRun& run) {
     return wait_for(run.folder, run.pid);
 }
 
-bool running_under_wrapper() {
-    const char* wrapper = std::getenv("LEDGERINE_TEST_WRAPPER");
-    return wrapper != nullptr && *wrapper != '\0';
-}
-
 void install_recording_lp(const std::string& folder) {
     mkdir((folder + "/bin").c_str(), 0755);
     mkdir((folder + "/jobs").c_str(), 0755);

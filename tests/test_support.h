@@ -64,10 +64,6 @@ void send_signal(const LiveRun& run, int signal);
 // Ends the input and waits for the program to end.
 RunResult finish_program(LiveRun& run);
 
-// Programs under test can be run inside a checker (valgrind) named by
-// LEDGERINE_TEST_WRAPPER; some measurements only hold without one.
-bool running_under_wrapper();
-
 // A stand-in `lp` in `folder`/bin that keeps each job as `folder`/jobs/N and
 // prints chatter of its own that must never reach the program's screen.
 void install_recording_lp(const std::string& folder);

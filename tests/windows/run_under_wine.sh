@@ -1,29 +1,57 @@
 #!/usr/bin/env bash
-# Runs the Windows build under wine on its own drive A: and printer PRN, and
+# Runs a Windows build under wine on its own drive A: and printer PRN, and
 # compares the screen (carriage returns removed), the exit status, the data file
-# and the printed bytes. Usage: run_under_wine.sh WINDOWS_EXE POSIX_PROGRAM
+# and the printed bytes. Where this machine runs 32-bit x86 code, the 32-bit
+# program runs; elsewhere its 64-bit twin, under wine64. Installs what it needs;
+# anything that keeps the check from running fails it.
+# Usage: run_under_wine.sh WIN32_EXE WIN64_EXE POSIX_PROGRAM
+# (LEDGERINE_WINE_BITS=64 runs the twin even where 32-bit code runs.)
 set -uo pipefail
-exe=$(readlink -f "$1")
-posix=$(readlink -f "$2")
 top=$(cd "$(dirname "$0")/../.." && pwd)
+posix=$(readlink -f "$3")
 
-if ! command -v wine >/dev/null 2>&1; then
-  echo "skipped: wine is not installed (the packages wine, wine64 and wine32:i386 could not be had)"
-  exit 0
-fi
+fail() { echo "wine: cannot run the check: $1"; exit 1; }
+install_packages() {
+  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"; } > "$scratch/apt.log" 2>&1 ||
+    { tail -n 20 "$scratch/apt.log"; fail "could not install $*"; }
+}
 
 scratch=$(mktemp -d)
 reader=
 cleanup() {
   [ -n "$reader" ] && kill "$reader" 2>/dev/null
-  wineserver -k 2>/dev/null
+  [ -n "${loader:-}" ] && WINEPREFIX="$scratch/prefix" "${loader%/*}/wineserver" -k 2>/dev/null
   rm -rf "$scratch"
 }
 trap cleanup EXIT
 
-# A fresh prefix: one made before the 32-bit part of wine was installed stays broken.
+# The 32-bit loader of the C library answers only where 32-bit x86 code can run.
+probe=$(/lib/ld-linux.so.2 --version 2>&1 | head -n 1)
+if [ "${LEDGERINE_WINE_BITS:-}" != 64 ] && /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
+  exe=$(readlink -f "$1")
+  loader=/usr/lib/wine/wine
+  export WINEARCH=win32
+  echo "wine: running the 32-bit program $1: this machine runs 32-bit x86 code"
+  if [ ! -x "$loader" ]; then
+    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 || fail "dpkg would not add i386"
+    install_packages wine wine32:i386
+  fi
+else
+  exe=$(readlink -f "$2")
+  loader=/usr/lib/wine/wine64
+  export WINEARCH=win64
+  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then why="LEDGERINE_WINE_BITS=64"; else why="no 32-bit x86 code runs here (/lib/ld-linux.so.2 --version: ${probe:-no answer})"; fi
+  echo "wine: running the 64-bit twin $2 under wine64: $why"
+  [ -x "$loader" ] || install_packages wine wine64
+fi
+[ -f "$exe" ] || fail "$exe is not built (make windows)"
+
+# A fresh prefix, so that nothing of an earlier wine set-up is used.
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all
-wineboot -i > /dev/null 2>&1 < /dev/null
+if ! "$loader" wineboot -i > "$scratch/wineboot.log" 2>&1 < /dev/null || [ ! -d "$WINEPREFIX/dosdevices" ]; then
+  cat "$scratch/wineboot.log"
+  fail "wine did not start"
+fi
 mkdir -p "$scratch/drive-a"
 ln -sfn "$scratch/drive-a" "$WINEPREFIX/dosdevices/a:"
 # PRN is a FIFO whose one reader keeps every job, in order. The reader holds it
@@ -46,7 +74,7 @@ check() {  # name expected actual
   fi
 }
 run() {  # input; sets screen and status
-  screen=$(cd "$scratch" && printf '%b' "$1" | timeout 60 wine "$exe" 2>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[1]}]")
+  screen=$(cd "$scratch" && printf '%b' "$1" | timeout 60 "$loader" "$exe" 2>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[1]}]")
   status=${screen##*[}
   status=${status%]}
   screen=${screen%[*}
