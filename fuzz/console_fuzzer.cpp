@@ -30,8 +30,8 @@ void check(bool holds) {
 
 void load_snapshot(RecordTable& table, std::size_t& counted) {
     check(open_data_file());
-    load_records(table);
-    counted = count_file_records();
+    check(load_records(table));
+    counted = count_file_records().value();
     close_data_file();
 }
 
@@ -83,6 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t counted_after = 0;
     load_snapshot(g_after, counted_after);
     check(counted_after >= counted_before);
+    check(counted_after <= (counted_before > kMaxRecords ? counted_before : kMaxRecords));
     std::size_t kept = g_before.count < g_after.count ? g_before.count : g_after.count;
     check(g_after.count >= g_before.count);
     check(std::memcmp(g_after.slots, g_before.slots, kept * kRecordSize) == 0);

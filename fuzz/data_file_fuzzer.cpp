@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     write_data_file(data, size);
     check(open_data_file());
-    load_records(g_before);
-    std::size_t counted = count_file_records();
+    check(load_records(g_before));
+    std::size_t counted = count_file_records().value();
     check(g_before.count == (counted < kMaxRecords ? counted : kMaxRecords));
 
     // An entered record: every field ends in its NUL, so it is never all whitespace.
@@ -45,14 +45,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(&added, 0, sizeof added);
     std::memcpy(added.last_name, "Fuzz", 4);
     std::memcpy(added.year_model, data, size < 19 ? size : 19);
-    check(append_record(added));
-    check(count_file_records() == counted + 1);
+    // A full file refuses the record and stays as it was.
+    bool room = counted < kMaxRecords;
+    check(append_record(added) == (room ? SaveResult::kSaved : SaveResult::kFull));
+    check(count_file_records() == counted + (room ? 1 : 0));
     close_data_file();
 
     check(open_data_file());
-    load_records(g_after);
+    check(load_records(g_after));
     close_data_file();
-    if (counted < kMaxRecords) {
+    if (room) {
         check(g_after.count == counted + 1);
         check(std::memcmp(g_after.slots, g_before.slots, counted * kRecordSize) == 0);
         check(std::memcmp(&g_after.slots[counted], &added, kRecordSize) == 0);

@@ -7,8 +7,6 @@
 
 namespace {
 
-const std::string kOpenError = "\n\n Error: could not open the requested file.";
-
 const std::string kBrownAnn = record_bytes({"Brown", "Ann", "48 Elm Avenue", "Toronto", "ON", "M5V2T", "416", "2001"});
 const std::string kSmithAlice = record_bytes({"Smith", "Alice", "300 Portage", "Winnipeg", "MB", "R3C4T", "204", ""});
 const std::string kList = kSmithJohn + kBrownAnn + kSmithAlice;
@@ -85,13 +83,13 @@ TEST_F(DialogueTest, ScreenAndExitStatusMatchToTheByte) {
 
 TEST_F(DialogueTest, DataFileThatCannotBeOpenedEndsBeforeTheMenu) {
     RunResult missing = run_program(folder_, "d\nq\n");
-    EXPECT_EQ(missing.screen, kOpenError);
+    EXPECT_EQ(missing.screen, kOpenErrorText);
     EXPECT_EQ(missing.status, 1);
     EXPECT_FALSE(file_exists(folder_ + "/Maillist.dat")) << "the file is never created";
 
     ASSERT_EQ(mkdir((folder_ + "/Maillist.dat").c_str(), 0755), 0);
     RunResult folder = run_program(folder_, "d\nq\n");
-    EXPECT_EQ(folder.screen, kOpenError);
+    EXPECT_EQ(folder.screen, kOpenErrorText);
     EXPECT_EQ(folder.status, 1);
     EXPECT_EQ(missing.errors + folder.errors, "");
 }

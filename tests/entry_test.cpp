@@ -24,18 +24,6 @@ const Question kForm[] = {
     {"Year & Model:  ", "Year and Model Exceed 20 Characters\n", 19},
 };
 
-std::string all_prompts() {
-    std::string prompts;
-    for (const Question& q : kForm) prompts += q.prompt;
-    return prompts;
-}
-
-std::string records(int count) {
-    std::string bytes;
-    for (int i = 0; i < count; ++i) bytes += named_record("Name", std::to_string(i).c_str());
-    return bytes;
-}
-
 class EntryTest : public ::testing::Test {
 protected:
     void SetUp() override { folder_ = make_scratch(); }
@@ -47,7 +35,7 @@ protected:
 TEST_F(EntryTest, RecordIsSavedAsTypedAndListedOnlyAfterARestart) {
     write_file(data_file(), named_record("Brown", "Ann"));
     RunResult run = run_program(folder_, "e and the rest\n" + kSmithAnswers + "d\nq\n");
-    EXPECT_EQ(run.screen, kMenu + all_prompts() + kMenu + "\nBrown  Ann" + kMenu + kBye);
+    EXPECT_EQ(run.screen, kMenu + kFormPrompts + kMenu + "\nBrown  Ann" + kMenu + kBye);
     EXPECT_EQ(read_file(data_file()), named_record("Brown", "Ann") + kSmithJohn);
 
     RunResult next = run_program(folder_, "d\nq\n");
@@ -78,28 +66,28 @@ TEST_F(EntryTest, EmptyAnswersAndLongLinesAreHandled) {
     write_file(data_file(), "");
     std::string huge(1 << 20, 'z');
     RunResult run = run_program(folder_, "e\n" + huge + "\n\n\n\n\n\n\n\n\nq\n");
-    EXPECT_EQ(run.screen, kMenu + "Last Name:  Name exceeds 20 Characters\n" + all_prompts() + kMenu + kBye);
+    EXPECT_EQ(run.screen, kMenu + "Last Name:  Name exceeds 20 Characters\n" + kFormPrompts + kMenu + kBye);
     EXPECT_EQ(read_file(data_file()), std::string(136, '\0'));
 }
 
 TEST_F(EntryTest, HundredthRecordIsTheLast) {
     write_file(data_file(), records(99));
     RunResult run = run_program(folder_, "e\n" + kSmithAnswers + "e\nq\n");
-    EXPECT_EQ(run.screen, kMenu + all_prompts() + kMenu + "there are 100 records already" + kMenu + kBye);
+    EXPECT_EQ(run.screen, kMenu + kFormPrompts + kMenu + kFullText + kMenu + kBye);
     EXPECT_EQ(read_file(data_file()), records(99) + kSmithJohn);
 
     // A file that already holds more than the table loads its first 100, and
     // still refuses.
     write_file(data_file(), records(101));
     RunResult over = run_program(folder_, "e\nq\n");
-    EXPECT_EQ(over.screen, kMenu + "there are 100 records already" + kMenu + kBye);
+    EXPECT_EQ(over.screen, kMenu + kFullText + kMenu + kBye);
     EXPECT_EQ(read_file(data_file()), records(101));
 }
 
 TEST_F(EntryTest, EndOfInputInTheFormSavesNothingOfThatRecord) {
     write_file(data_file(), "");
     RunResult run = run_program(folder_, "e\n" + kSmithAnswers + "e\nBrown\nAnn\n");
-    EXPECT_EQ(run.screen, kMenu + all_prompts() + kMenu + "Last Name:  First Name:  Address:  ");
+    EXPECT_EQ(run.screen, kMenu + kFormPrompts + kMenu + "Last Name:  First Name:  Address:  ");
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(read_file(data_file()), kSmithJohn) << "the earlier record stays, the unfinished one is not written";
 
@@ -107,7 +95,7 @@ TEST_F(EntryTest, EndOfInputInTheFormSavesNothingOfThatRecord) {
     write_file(data_file(), "");
     std::string unterminated = kSmithAnswers.substr(0, kSmithAnswers.size() - 1);
     RunResult last = run_program(folder_, "e\n" + unterminated);
-    EXPECT_EQ(last.screen, kMenu + all_prompts() + kMenu);
+    EXPECT_EQ(last.screen, kMenu + kFormPrompts + kMenu);
     EXPECT_EQ(read_file(data_file()), kSmithJohn);
 }
 
@@ -128,7 +116,7 @@ TEST_F(EntryTest, FailedAppendSaysSoAndLeavesTheFileAsItWas) {
     RunOptions limited;
     limited.file_size_limit = static_cast<long long>(before.size());
     RunResult run = run_program(folder_, "e\n" + kSmithAnswers + "q\n", limited);
-    EXPECT_EQ(run.screen, kMenu + all_prompts() + "\n\n Error: could not save the record." + kMenu + kBye);
+    EXPECT_EQ(run.screen, kMenu + kFormPrompts + kSaveErrorText + kMenu + kBye);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.signal, 0);
     EXPECT_EQ(read_file(data_file()), before);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -10,10 +11,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <sstream>
+
+#include "record_store/data_file.h"
 
 namespace {
 
@@ -55,20 +60,23 @@ bool file_exists(const std::string& path) {
 }
 
 std::string record_bytes(std::initializer_list<const char*> fields) {
-    static const std::size_t widths[] = {20, 20, 30, 20, 3, 8, 15, 20};
-    std::string bytes;
-    std::size_t i = 0;
+    std::string bytes(kRecordSize, '\0');
+    const FieldLayout* layout = kFieldLayouts;
     for (const char* text : fields) {
-        std::string field(widths[i++], '\0');
-        field.replace(0, std::strlen(text), text);
-        bytes += field.substr(0, widths[i - 1]);
+        std::memcpy(&bytes[layout->offset], text, std::min(std::strlen(text), layout->width));
+        ++layout;
     }
-    for (; i < 8; ++i) bytes += std::string(widths[i], '\0');
     return bytes;
 }
 
 std::string named_record(const char* last, const char* first) {
     return record_bytes({last, first});
+}
+
+std::string records(int count) {
+    std::string bytes;
+    for (int i = 0; i < count; ++i) bytes += named_record(("Name" + std::to_string(i)).c_str(), "First");
+    return bytes;
 }
 
 namespace {
@@ -95,6 +103,7 @@ pid_t spawn(const std::string& folder, const RunOptions& options, int input) {
         std::istringstream split(wrapper);
         for (std::string word; split >> word;) words.push_back(word);
     }
+    words.insert(words.end(), options.wrapper.begin(), options.wrapper.end());
     words.push_back(LEDGERINE_PROGRAM);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
@@ -167,7 +176,45 @@ RunResult finish_program(LiveRun& run) {
     return wait_for(run.folder, run.pid);
 }
 
-void install_recording_lp(const std::string& folder) {
+std::string child_states(const LiveRun& run) {
+    std::string states;
+    DIR* processes = opendir("/proc");
+    if (processes == nullptr) std::abort();
+    while (const dirent* entry = readdir(processes)) {
+        // "PID (NAME) STATE PPID ...": the name may hold spaces and parentheses.
+        std::string stat = read_file(std::string("/proc/") + entry->d_name + "/stat");
+        std::size_t name_end = stat.rfind(')');
+        if (name_end == std::string::npos) continue;
+        char state = 0;
+        int parent = 0;
+        if (std::sscanf(stat.c_str() + name_end + 1, " %c %d", &state, &parent) == 2 && parent == run.pid) {
+            states += state;
+        }
+    }
+    closedir(processes);
+    return states;
+}
+
+bool ignores_signal(const LiveRun& run, int signal) {
+    std::string status = read_file("/proc/" + std::to_string(run.pid) + "/status");
+    std::size_t at = status.find("\nSigIgn:\t");
+    if (at == std::string::npos) std::abort();
+    unsigned long long ignored = std::strtoull(status.c_str() + at + 9, nullptr, 16);
+    return ((ignored >> (signal - 1)) & 1) != 0;
+}
+
+std::string loaded_records(const std::string& folder) {
+    char here[4096];
+    if (getcwd(here, sizeof here) == nullptr || chdir(folder.c_str()) != 0) std::abort();
+    static RecordTable table;
+    bool loaded = open_data_file() && load_records(table);
+    close_data_file();
+    if (chdir(here) != 0) std::abort();
+    if (!loaded) return "unreadable";
+    return std::string(reinterpret_cast<const char*>(table.slots), table.count * kRecordSize);
+}
+
+void install_recording_lp(const std::string& folder, const std::string& then) {
     mkdir((folder + "/bin").c_str(), 0755);
     mkdir((folder + "/jobs").c_str(), 0755);
     std::string script =
@@ -177,7 +224,7 @@ void install_recording_lp(const std::string& folder) {
         "printf '%s\\n' \"$*\" > \"$jobs/.args$n\"\n"
         "cat > \"$jobs/$n\"\n"
         "echo \"request id is stand-in-$n (1 file(s))\"\n"
-        "echo 'lp: chatter on standard error' >&2\n";
+        "echo 'lp: chatter on standard error' >&2\n" + then + "\n";
     write_file(folder + "/bin/lp", script);
     chmod((folder + "/bin/lp").c_str(), 0755);
 }

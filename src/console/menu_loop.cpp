@@ -1,8 +1,6 @@
 // The main menu: one command byte per line, dispatched to the four commands.
 #include "console/menu_loop.h"
 
-#include <cstdio>
-
 #include "console/console_io.h"
 #include "console/printer_output.h"
 #include "console/record_entry.h"
@@ -13,6 +11,9 @@ namespace {
 
 constexpr int kStatusDone = 0;
 constexpr int kStatusNoDataFile = 1;
+
+// The program's own texts, kept byte for byte.
+constexpr const char* kOpenErrorText = "\n\n Error: could not open the requested file.";
 
 constexpr const char* kMenuText =
     "\n##### MAIN MENU #####\n\n"
@@ -36,11 +37,14 @@ int end_program() {
 }  // namespace
 
 int main_menu() {
-    if (!open_data_file()) {
-        (void)std::fflush(stdout);
+    // A file that cannot be read whole is as good as missing: a shortened list
+    // would look like lost records.
+    if (!open_data_file() || !load_records(g_table)) {
+        write_text(kOpenErrorText);
+        close_data_file();
+        flush_screen();
         return kStatusNoDataFile;
     }
-    load_records(g_table);
     prepare_record_views(g_table);
     begin_console_input();
 

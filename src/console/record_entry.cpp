@@ -31,13 +31,29 @@ constexpr const char* kSaveErrorText = "\n\n Error: could not save the record.";
 }  // namespace
 
 bool add_record() {
-    if (count_file_records() >= kMaxRecords) {
+    // A count that cannot be made is no reason to ask for a record that cannot be saved.
+    std::optional<std::size_t> count = count_file_records();
+    if (!count) {
+        write_text(kSaveErrorText);
+        return true;
+    }
+    if (*count >= kMaxRecords) {
         write_text(kFullText);
         return true;
     }
     CustomerRecord record;
     if (!enter_record(record)) return false;
-    if (!append_record(record)) write_text(kSaveErrorText);
+    // The limit is checked again under the lock: another program may have saved meanwhile.
+    switch (append_record(record)) {
+        case SaveResult::kSaved:
+            break;
+        case SaveResult::kFull:
+            write_text(kFullText);
+            break;
+        case SaveResult::kFailed:
+            write_text(kSaveErrorText);
+            break;
+    }
     return true;
 }
 
@@ -54,9 +70,6 @@ bool enter_record(CustomerRecord& record) {
             if (!read_console_line(answer)) return false;
             if (answer.length <= layout.limit) break;
             write_text(kQuestions[field].too_long);
-            // The last name is asked again at once; the other fields drop any
-            // pending input first.
-            if (field != 0) discard_pending_input();
         }
         std::memcpy(bytes + layout.offset, answer.kept, answer.length);
     }

@@ -21,10 +21,11 @@ constexpr int kNoFile = -1;
 int platform_open_data_file();
 void platform_close_file(int file);
 
-// Size of the open file, 0 if it cannot be told.
-std::uint64_t platform_file_size(int file);
-// Reads up to `length` bytes at `offset`; returns how many were read (fewer at the end).
-std::size_t platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length);
+// Every call below that can fail says so: false means it did not do all it was asked.
+// The size of the open file.
+bool platform_file_size(int file, std::uint64_t& size);
+// Reads exactly `length` bytes at `offset`; false on an error or an early end of file.
+bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length);
 // Writes all `length` bytes at `offset`; false when any of them could not be written.
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length);
 // Puts everything written so far on the disk.
@@ -38,5 +39,7 @@ bool platform_lock_exclusive(int file);
 void platform_unlock(int file);
 
 // Hands one job to the printer: `text` with '\n' line ends, which reach the
-// printer as carriage return plus line feed. Nothing is reported, whatever happens.
+// printer as carriage return plus line feed. Nothing is reported, whatever happens,
+// and the program waits for the printer no longer than kPrinterPatienceSeconds.
+constexpr int kPrinterPatienceSeconds = 5;
 void platform_print_job(std::string_view text);

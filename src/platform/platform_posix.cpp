@@ -10,6 +10,7 @@
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -80,6 +81,25 @@ bool write_all(int file, const char* data, std::size_t length) {
     return true;
 }
 
+std::int64_t monotonic_milliseconds() {
+    timespec now{};
+    (void)clock_gettime(CLOCK_MONOTONIC, &now);  // cannot fail for this clock
+    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1000000;
+}
+
+// Waits until the spooler has ended, or for kPrinterPatienceSeconds at most.
+void wait_for_spooler(pid_t spooler) {
+    constexpr timespec kPause{0, 2 * 1000 * 1000};
+    std::int64_t give_up = monotonic_milliseconds() + std::int64_t{kPrinterPatienceSeconds} * 1000;
+    for (;;) {
+        // While it runs waitpid answers 0; once it has ended and been reaped, ECHILD.
+        pid_t state = waitpid(spooler, nullptr, WNOHANG);
+        if (state < 0 && errno == EINTR) continue;
+        if (state != 0 || monotonic_milliseconds() >= give_up) return;
+        (void)nanosleep(&kPause, nullptr);
+    }
+}
+
 }  // namespace
 
 void platform_prepare_process() {
@@ -94,9 +114,11 @@ void platform_prepare_process() {
             }
         }
     }
-    // Cannot fail for these two signals.
+    // Cannot fail for these signals. With SIGCHLD ignored, the system reaps every
+    // spooler as it ends, so one that outlives our patience never lingers as a zombie.
     (void)signal(SIGPIPE, SIG_IGN);
     (void)signal(SIGXFSZ, SIG_IGN);
+    (void)signal(SIGCHLD, SIG_IGN);
 }
 
 std::size_t platform_read_console(char* buffer, std::size_t capacity) {
@@ -126,21 +148,22 @@ void platform_close_file(int file) {
     close(file);
 }
 
-std::uint64_t platform_file_size(int file) {
+bool platform_file_size(int file, std::uint64_t& size) {
     struct stat status {};
-    if (fstat(file, &status) != 0 || status.st_size < 0) return 0;
-    return static_cast<std::uint64_t>(status.st_size);
+    if (fstat(file, &status) != 0 || status.st_size < 0) return false;
+    size = static_cast<std::uint64_t>(status.st_size);
+    return true;
 }
 
-std::size_t platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
+bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
     std::size_t total = 0;
     while (total < length) {
         ssize_t got = pread(file, buffer + total, length - total, static_cast<off_t>(offset + total));
         if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
+        if (got <= 0) return false;
         total += static_cast<std::size_t>(got);
     }
-    return total;
+    return true;
 }
 
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
@@ -207,6 +230,7 @@ void platform_print_job(std::string_view text) {
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
     sigaddset(&defaults, SIGXFSZ);
+    sigaddset(&defaults, SIGCHLD);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
 
@@ -222,8 +246,5 @@ void platform_print_job(std::string_view text) {
     if (spawned == 0) write_all(pipe_ends[1], job.data(), job.size());
     // Closing ends the job; a spooler that stopped reading only costs a failed write.
     close(pipe_ends[1]);
-    if (spawned == 0) {
-        while (waitpid(spooler, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
+    if (spawned == 0) wait_for_spooler(spooler);
 }

@@ -58,21 +58,23 @@ void platform_close_file(int file) {
     _close(file);
 }
 
-std::uint64_t platform_file_size(int file) {
-    __int64 size = _filelengthi64(file);
-    return size > 0 ? static_cast<std::uint64_t>(size) : 0;
+bool platform_file_size(int file, std::uint64_t& size) {
+    __int64 length = _filelengthi64(file);
+    if (length < 0) return false;
+    size = static_cast<std::uint64_t>(length);
+    return true;
 }
 
-std::size_t platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
-    if (!seek_to(file, offset)) return 0;
+bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
+    if (!seek_to(file, offset)) return false;
     std::size_t total = 0;
     while (total < length) {
         std::size_t piece = length - total < kLargestTransfer ? length - total : kLargestTransfer;
         int got = _read(file, buffer + total, static_cast<unsigned>(piece));
-        if (got <= 0) break;
+        if (got <= 0) return false;
         total += static_cast<std::size_t>(got);
     }
-    return total;
+    return true;
 }
 
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {

@@ -1,39 +1,59 @@
 // The data file: one headerless run of 136-byte records. The end of the data is
-// the last byte that is not whitespace; records are written only at that end.
+// the last byte that is not whitespace; records are written only at that end,
+// each save as one locked, checked and synced transaction.
 #include "record_store/data_file.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
 
 namespace {
 
-constexpr const char* kOpenErrorText = "\n\n Error: could not open the requested file.";
 constexpr std::size_t kScanChunkSize = std::size_t{64} * 1024;
+// A save writes the zeros that align a short last piece, then the record.
+constexpr std::size_t kLongestPadding = kRecordSize - 1;
+constexpr std::size_t kLongestSave = kLongestPadding + kRecordSize;
 
 int g_data_file = kNoFile;
 
 bool is_whitespace_byte(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+    // Space, or one of tab, line feed, vertical tab, form feed, carriage return.
+    return (c == ' ') | (static_cast<unsigned char>(c - '\t') <= '\r' - '\t');
 }
 
-// The offset just past the last byte that is not whitespace, 0 when there is none.
-// A piece that cannot be read counts as data, so that no append ever covers it.
-std::uint64_t data_end() {
+// No early exit, so that the compiler tests many bytes at a time.
+bool all_whitespace(const char* bytes, std::size_t length) {
+    bool all = true;
+    for (std::size_t i = 0; i < length; ++i) all &= is_whitespace_byte(bytes[i]);
+    return all;
+}
+
+// The offset just past the last byte that is not whitespace in a file of `size`
+// bytes, 0 when there is none; nothing when a piece of it cannot be read.
+std::optional<std::uint64_t> data_end(std::uint64_t size) {
     static char chunk[kScanChunkSize];
-    std::uint64_t end = platform_file_size(g_data_file);
+    std::uint64_t end = size;
     while (end > 0) {
         std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(end, kScanChunkSize));
         std::uint64_t start = end - length;
-        if (platform_read_at(g_data_file, start, chunk, length) != length) return end;
-        for (std::size_t i = length; i > 0; --i) {
-            if (!is_whitespace_byte(chunk[i - 1])) return start + i;
+        if (!platform_read_at(g_data_file, start, chunk, length)) return std::nullopt;
+        if (!all_whitespace(chunk, length)) {
+            while (is_whitespace_byte(chunk[length - 1])) --length;
+            return start + length;
         }
         end = start;
     }
     return 0;
+}
+
+// The file's size and the end of its data, both from one size query.
+bool measure(std::uint64_t& size, std::uint64_t& end) {
+    if (!platform_file_size(g_data_file, size)) return false;
+    std::optional<std::uint64_t> found = data_end(size);
+    if (!found) return false;
+    end = *found;
+    return true;
 }
 
 // A record exists at k*136 exactly when data lies at or after that offset.
@@ -41,13 +61,57 @@ std::uint64_t records_before(std::uint64_t end) {
     return (end + kRecordSize - 1) / kRecordSize;
 }
 
+// Puts the file back as it was before a save that wrote `length` bytes from
+// `from` on, over the `replaced` whitespace. A save that grew the file is first
+// cut back to `from`: all it wrote lay past the old data, so the file loads as
+// before from then on. True when the file loads as before.
+bool undo_save(std::uint64_t size, std::uint64_t from, std::size_t length, const char* replaced,
+               std::size_t replaced_length) {
+    bool grew = from + length > size;
+    if (grew && !platform_truncate(g_data_file, from)) return false;
+    bool restored = platform_write_at(g_data_file, from, replaced, replaced_length);
+    (void)platform_sync(g_data_file);  // the file loads as before whether or not this reaches the disk
+    return grew || restored;
+}
+
+// The save itself, under the exclusive lock.
+SaveResult save_locked(const CustomerRecord& record) {
+    std::uint64_t size = 0;
+    std::uint64_t end = 0;
+    if (!measure(size, end)) return SaveResult::kFailed;
+    std::uint64_t count = records_before(end);
+    if (count >= kMaxRecords) return SaveResult::kFull;
+
+    // The record goes at the boundary after the last record. Before it, a short
+    // last piece is padded with zeros; whitespace after the last record is
+    // written over. Since end <= size and count*136 - end < 136, the padding
+    // is always shorter than a record.
+    std::uint64_t offset = count * kRecordSize;
+    std::uint64_t from = std::min(size, offset);
+    std::size_t padding = static_cast<std::size_t>(offset - from);
+    static_assert(kLongestPadding < kRecordSize, "padding never reaches a whole record");
+    char block[kLongestSave] = {};
+    std::memcpy(block + padding, &record, kRecordSize);
+    std::size_t length = padding + kRecordSize;
+
+    // What the write covers of the old file: whitespace, to put back on failure.
+    char replaced[kRecordSize];
+    std::size_t replaced_length = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, kRecordSize));
+    if (!platform_read_at(g_data_file, from, replaced, replaced_length)) return SaveResult::kFailed;
+
+    bool written = platform_write_at(g_data_file, from, block, length);
+    if (written && platform_sync(g_data_file)) return SaveResult::kSaved;
+    if (undo_save(size, from, length, replaced, replaced_length)) return SaveResult::kFailed;
+    // The file could not be put back: a record written whole is saved once a
+    // second sync gets it to the disk.
+    return written && platform_sync(g_data_file) ? SaveResult::kSaved : SaveResult::kFailed;
+}
+
 }  // namespace
 
 bool open_data_file() {
     g_data_file = platform_open_data_file();
-    if (g_data_file != kNoFile) return true;
-    (void)std::fputs(kOpenErrorText, stdout);  // the exit status says it too
-    return false;
+    return g_data_file != kNoFile;
 }
 
 void close_data_file() {
@@ -57,50 +121,41 @@ void close_data_file() {
 }
 
 bool record_exists_at(std::uint64_t offset) {
-    return offset < data_end();
+    std::uint64_t size = 0;
+    std::uint64_t end = 0;
+    // What cannot be read is taken for data: no record is ever placed over it.
+    return !measure(size, end) || offset < end;
 }
 
-void load_records(RecordTable& table) {
-    // The shared lock keeps a concurrent append from being seen half written.
-    platform_lock_shared(g_data_file);
-    std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(records_before(data_end()), kMaxRecords));
+bool load_records(RecordTable& table) {
+    // The shared lock keeps an append by another program from being seen half
+    // written. Where the file system has no locks, reading goes ahead anyway:
+    // it cannot harm the file.
+    bool locked = platform_lock_shared(g_data_file);
+    std::uint64_t size = 0;
+    std::uint64_t end = 0;
+    bool loaded = measure(size, end);
+    std::size_t count = loaded ? static_cast<std::size_t>(std::min<std::uint64_t>(records_before(end), kMaxRecords)) : 0;
     // Bytes of the last slot that a short last piece leaves uncovered stay zero.
     std::memset(table.slots, 0, sizeof table.slots);
-    platform_read_at(g_data_file, 0, reinterpret_cast<char*>(table.slots), count * kRecordSize);
-    platform_unlock(g_data_file);
-    table.count = count;
+    std::size_t length = static_cast<std::size_t>(std::min<std::uint64_t>(size, count * kRecordSize));
+    loaded = loaded && platform_read_at(g_data_file, 0, reinterpret_cast<char*>(table.slots), length);
+    if (locked) platform_unlock(g_data_file);
+    table.count = loaded ? count : 0;
+    return loaded;
 }
 
-std::size_t count_file_records() {
-    return static_cast<std::size_t>(records_before(data_end()));
+std::optional<std::size_t> count_file_records() {
+    std::uint64_t size = 0;
+    std::uint64_t end = 0;
+    if (!measure(size, end)) return std::nullopt;
+    return static_cast<std::size_t>(records_before(end));
 }
 
-bool append_record(const CustomerRecord& record) {
-    // Under the exclusive lock the count cannot change between counting and
-    // writing, even with a second program on the same file.
-    platform_lock_exclusive(g_data_file);
-    std::uint64_t size = platform_file_size(g_data_file);
-    std::uint64_t offset = records_before(data_end()) * kRecordSize;
-
-    // A short last piece is padded with zeros up to the record's offset, so every
-    // record stays aligned; whitespace after the last record is written over.
-    std::uint64_t from = std::min(size, offset);
-    char block[2 * kRecordSize] = {};
-    std::size_t padding = static_cast<std::size_t>(offset - from);
-    std::memcpy(block + padding, &record, kRecordSize);
-    std::size_t length = padding + kRecordSize;
-
-    // What the write covers of the old file, to put back if the append fails.
-    char replaced[2 * kRecordSize];
-    std::size_t replaced_length = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, length));
-    replaced_length = platform_read_at(g_data_file, from, replaced, replaced_length);
-
-    bool saved = platform_write_at(g_data_file, from, block, length) && platform_sync(g_data_file);
-    if (!saved) {
-        platform_write_at(g_data_file, from, replaced, replaced_length);
-        platform_truncate(g_data_file, size);
-        platform_sync(g_data_file);
-    }
+SaveResult append_record(const CustomerRecord& record) {
+    // No lock, no write: unlocked, a second program could be writing the same slot.
+    if (!platform_lock_exclusive(g_data_file)) return SaveResult::kFailed;
+    SaveResult result = save_locked(record);
     platform_unlock(g_data_file);
-    return saved;
+    return result;
 }

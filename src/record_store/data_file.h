@@ -4,24 +4,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "record_store/customer_record.h"
 
-// Opens "a:Maillist.dat" for update. On failure writes the error text and
-// returns false; the program then ends with status 1.
+// Opens "a:Maillist.dat" for update; false when it is missing or is not a
+// regular file. The program then ends with status 1.
 bool open_data_file();
 void close_data_file();
 
-// Fills the table with the file's records, the first kMaxRecords of them.
-void load_records(RecordTable& table);
+// Fills the table with the file's records, the first kMaxRecords of them. False
+// when the file cannot be read whole: the program then ends as if it could not
+// be opened, rather than show a shortened list.
+bool load_records(RecordTable& table);
 
-// The number of records in the file now, appended ones included, even past kMaxRecords.
-std::size_t count_file_records();
+// The number of records in the file now, appended ones included, even past
+// kMaxRecords; nothing when the file cannot be read.
+std::optional<std::size_t> count_file_records();
 
-// Writes the record after the file's last record and puts it on the disk. On
-// failure the file is left as it was and false is returned.
-bool append_record(const CustomerRecord& record);
+enum class SaveResult { kSaved, kFull, kFailed };
+
+// Saves the record after the file's last record, as one transaction under the
+// exclusive lock: count, refuse at kMaxRecords (kFull), write, sync. On kFull and
+// kFailed the file loads as it did before.
+SaveResult append_record(const CustomerRecord& record);
 
 // Whether any byte other than whitespace lies at `offset` or later: the only
-// test for the end of the data.
+// test for the end of the data. A file that cannot be read answers yes.
 bool record_exists_at(std::uint64_t offset);
