@@ -41,7 +41,7 @@ const std::string kSmithJohn =
 
 struct RunResult {
     std::string screen;  // standard output
-    std::string errors;  // standard error
+    std::string errors;  // standard error, which every run checks is empty
     int status = -1;     // exit status, or -1 when ended by a signal
     int signal = 0;
     long peak_memory_kib = 0;
