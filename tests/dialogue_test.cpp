@@ -14,6 +14,12 @@ const std::string kList = kSmithJohn + kBrownAnn + kSmithAlice;
 const std::string kSmithJohnView = "\n\nSmith   John\n12 Main St  Ottawa\nON    K1A0B\n555-1234\n1995 Coupe\n";
 const std::string kSmithAliceView = "\n\nSmith   Alice\n300 Portage  Winnipeg\nMB    R3C4T\n204\n\n";
 
+std::string repeat(const std::string& text, int times) {
+    std::string repeated;
+    for (int i = 0; i < times; ++i) repeated += text;
+    return repeated;
+}
+
 struct DialogueCase {
     const char* name;
     std::string file;
@@ -62,6 +68,13 @@ TEST_F(DialogueTest, ScreenAndExitStatusMatchToTheByte) {
          kMenu + "\n" + twenty + "  Ann" + kMenu + kAsk + "\n\n" + twenty +
              "   Ann\n48 Elm Avenue  Toronto\nON    M5V2T\n416\n2001\n" + kMenu + kBye,
          0},
+        {"CR LF line ends, as written on the original console", kList, "s\r\nSmith\r\nq\r\n",
+         kMenu + kAsk + kSmithJohnView + kSmithAliceView + kMenu + kBye, 0},
+        {"a CR elsewhere is part of the line", kList, "s\nSmith\r\r\ns\n\rSmith\nq\n",
+         kMenu + kAsk + kMenu + kAsk + kMenu + kBye, 0},
+        {"a CR LF split across two reads of the input", kList, repeat("x\n", 32764) + "s\nSmith\r\nq\n",
+         repeat(kMenu + "Invalid Entry", 32764) + kMenu + kAsk + kSmithJohnView + kSmithAliceView + kMenu + kBye, 0},
+        {"a lone CR at the end of the input is data", kList, "s\nSmith\r", kMenu + kAsk + kMenu, 0},
         {"end of input at the menu", kList, "", kMenu, 0},
         {"end of input after a command line without newline", kList, "d",
          kMenu + "\nSmith  John\nBrown  Ann\nSmith  Alice" + kMenu, 0},

@@ -38,8 +38,15 @@ TEST_F(EntryTest, RecordIsSavedAsTypedAndListedOnlyAfterARestart) {
     EXPECT_EQ(run.screen, kMenu + kFormPrompts + kMenu + "\nBrown  Ann" + kMenu + kBye);
     EXPECT_EQ(read_file(data_file()), named_record("Brown", "Ann") + kSmithJohn);
 
+    // Answers with CR LF line ends, as written on the original console, are the same answers.
+    std::string crlf_answers;
+    for (char c : kSmithAnswers) crlf_answers += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    RunResult crlf = run_program(folder_, "e\r\n" + crlf_answers + "q\r\n");
+    EXPECT_EQ(crlf.screen, kMenu + kFormPrompts + kMenu + kBye);
+    EXPECT_EQ(read_file(data_file()), named_record("Brown", "Ann") + kSmithJohn + kSmithJohn);
+
     RunResult next = run_program(folder_, "d\nq\n");
-    EXPECT_EQ(next.screen, kMenu + "\nBrown  Ann\nSmith  John" + kMenu + kBye);
+    EXPECT_EQ(next.screen, kMenu + "\nBrown  Ann\nSmith  John\nSmith  John" + kMenu + kBye);
 }
 
 TEST_F(EntryTest, EachFieldRefusesOneCharacterPastItsLimit) {

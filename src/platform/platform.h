@@ -11,7 +11,8 @@
 void platform_prepare_process();
 
 // Reads what the console has for us, waiting when it has nothing; returns the
-// number of bytes read, 0 once the input has ended (or cannot be read).
+// number of bytes read, 0 once the input has ended (or cannot be read). Line ends
+// arrive as '\n', as the original console's text mode gave them: CR LF included.
 std::size_t platform_read_console(char* buffer, std::size_t capacity);
 
 constexpr int kNoFile = -1;

@@ -100,6 +100,22 @@ void wait_for_spooler(pid_t spooler) {
     }
 }
 
+// Reads what standard input has, waiting when it has nothing; 0 once it has ended.
+std::size_t read_standard_input(char* buffer, std::size_t capacity) {
+    for (;;) {
+        ssize_t got = read(STDIN_FILENO, buffer, capacity);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Standard input was left non-blocking by whoever started us: wait as a
+            // blocking read would.
+            pollfd wait_for{STDIN_FILENO, POLLIN, 0};
+            if (poll(&wait_for, 1, -1) >= 0 || errno == EINTR) continue;
+        }
+        return 0;
+    }
+}
+
 }  // namespace
 
 void platform_prepare_process() {
@@ -122,17 +138,27 @@ void platform_prepare_process() {
 }
 
 std::size_t platform_read_console(char* buffer, std::size_t capacity) {
+    // The original console read in text mode: a CR right before a LF is part of
+    // the line end, so a script written there reads the same here. A CR that ends
+    // one read is held until the next shows whether a LF follows it.
+    static bool held_cr = false;
     for (;;) {
-        ssize_t got = read(STDIN_FILENO, buffer, capacity);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // Standard input was left non-blocking by whoever started us: wait as a
-            // blocking read would.
-            pollfd wait_for{STDIN_FILENO, POLLIN, 0};
-            if (poll(&wait_for, 1, -1) >= 0 || errno == EINTR) continue;
+        std::size_t total = 0;
+        if (held_cr) buffer[total++] = '\r';
+        std::size_t got = read_standard_input(buffer + total, capacity - total);
+        if (got == 0) {
+            held_cr = false;
+            return total;  // the input ended: a held CR is data
         }
-        return 0;
+        total += got;
+        held_cr = buffer[total - 1] == '\r';
+        if (held_cr) --total;
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < total; ++i) {
+            if (buffer[i] == '\r' && i + 1 < total && buffer[i + 1] == '\n') continue;
+            buffer[kept++] = buffer[i];
+        }
+        if (kept > 0) return kept;
     }
 }
 
