@@ -98,12 +98,13 @@ pid_t spawn(const std::string& folder, const RunOptions& options, int input) {
     }
     std::string variables[] = {"PATH=" + options.path, "HOME=" + folder};
     char* envp[] = {variables[0].data(), variables[1].data(), nullptr};
-    std::vector<std::string> words;
+    // The test's own wrapper (strace) goes outside the checker, so that it sees
+    // the program's calls through it.
+    std::vector<std::string> words = options.wrapper;
     if (const char* wrapper = std::getenv("LEDGERINE_TEST_WRAPPER")) {
         std::istringstream split(wrapper);
         for (std::string word; split >> word;) words.push_back(word);
     }
-    words.insert(words.end(), options.wrapper.begin(), options.wrapper.end());
     words.push_back(LEDGERINE_PROGRAM);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
