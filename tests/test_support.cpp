@@ -96,8 +96,11 @@ pid_t spawn(const std::string& folder, const RunOptions& options, int input) {
         rlimit limit{static_cast<rlim_t>(options.file_size_limit), static_cast<rlim_t>(options.file_size_limit)};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
-    std::string variables[] = {"PATH=" + options.path, "HOME=" + folder};
-    char* envp[] = {variables[0].data(), variables[1].data(), nullptr};
+    // LeakSanitizer cannot work under ptrace; valgrind checks those runs for leaks.
+    std::string variables[] = {"PATH=" + options.path, "HOME=" + folder,
+                               options.wrapper.empty() ? "" : "ASAN_OPTIONS=detect_leaks=0"};
+    char* envp[] = {variables[0].data(), variables[1].data(), variables[2].empty() ? nullptr : variables[2].data(),
+                    nullptr};
     // The test's own wrapper (strace) goes outside the checker, so that it sees
     // the program's calls through it.
     std::vector<std::string> words = options.wrapper;
