@@ -29,14 +29,13 @@ run: all
 install: all
 	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
-# Release build, measured against the machine's floor; prints a table of ratios.
+# Release build, measured against the machine's floor with hyperfine and GNU time
+# (packages hyperfine and time); prints a table of figures against targets.
 bench:
 	@test -f build-release/CMakeCache.txt || $(CMAKE) -S . -B build-release \
 	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLEDGERINE_BENCH=ON
 	$(CMAKE) --build build-release --parallel
-	@scratch=$$(mktemp -d) && \
-	  build-release/bench/ledgerine_bench "$$PWD/build-release/ledgerine" "$$PWD/build-release/bench/do_nothing" \
-	    "$$PWD/build-release/bench/peak_memory" "$$scratch"; status=$$?; rm -rf "$$scratch"; exit $$status
+	bash bench/run.sh build-release/ledgerine build-release/bench/do_nothing
 
 # The program for 32-bit Windows, build-windows/ledgerine.exe, and its 64-bit
 # twin, build-windows64/ledgerine.exe, cross-compiled with MinGW-w64.

@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Measures the Release program against the machine's floor with hyperfine (warm-up,
+# many runs, medians, both commands of a pair in one run) and GNU time (peak
+# memory), and prints a table of figures against targets. Exits 1 on a missed target.
+# Usage: run.sh PROGRAM DO_NOTHING
+set -euo pipefail
+program=$(readlink -f "$1")
+nothing=$(readlink -f "$2")
+for tool in hyperfine /usr/bin/time python3; do
+  command -v "$tool" > /dev/null || { echo "bench: $tool is not installed (packages hyperfine, time)"; exit 1; }
+done
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+
+# The list: 100 records built by the program's own Enter command, ten last names.
+names=(Smith Brown Tremblay Roy Wilson MacDonald Gagnon Taylor Lee Martin)
+: > Maillist.dat
+for i in $(seq 0 99); do
+  printf 'e\n%s\nFirst%d\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n' "${names[$((i % 10))]}" "$i"
+done > entries
+"$program" < entries > /dev/null
+# Sessions of commands in turn: the name list, a search that matches, one that does not.
+for commands in 2000 20000 200000; do
+  awk -v n="$commands" 'BEGIN { split("d\n|s\nSmith\n|s\nNobody\n", c, "|"); for (i = 0; i < n; i++) printf "%s", c[i % 3 + 1]; print "q" }' \
+    > "session$commands"
+done
+"$program" < session20000 > session20000.screen
+
+# Median seconds of each command of one hyperfine run, one a line.
+medians() {
+  hyperfine --style none --export-csv times.csv "$@" > /dev/null 2>&1 || { echo "bench: hyperfine failed: $*" >&2; exit 1; }
+  awk -F, 'NR > 1 { print $4 }' times.csv
+}
+row() {  # measure figure target verdict
+  printf '| %-52s | %-34s | %-12s | %-12s |\n' "$1" "$2" "$3" "$4"
+  [ "$4" != MISS ] || missed=1
+}
+verdict() {  # condition (as python)
+  if python3 -c "import sys; sys.exit(0 if ($1) else 1)"; then echo met; else echo MISS; fi
+}
+calc() { python3 -c "print($1)"; }
+missed=0
+
+row measure measured target ""
+printf '|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..54})" "$(printf -- '-%.0s' {1..36})" "$(printf -- '-%.0s' {1..14})" "$(printf -- '-%.0s' {1..14})"
+
+# With no input the program ends at its first menu: start-up, loading and one menu.
+mapfile -t t < <(medians -N --warmup 50 --runs 400 "$program" "$nothing")
+row "1. start-up, 100 records / do-nothing C program" \
+  "$(calc "'%.2fx (%.0f us / %.0f us)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e6, ${t[1]} * 1e6)")" "<= 1.3x" \
+  "$(verdict "${t[0]} / ${t[1]} <= 1.3")"
+
+mapfile -t t < <(medians --warmup 5 --runs 40 "$program < session20000" "cat session20000.screen")
+row "2. 20,000 commands / cat of the same output" \
+  "$(calc "'%.2fx (%.1f ms / %.1f ms)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e3, ${t[1]} * 1e3)")" "<= 1.5x" \
+  "$(verdict "${t[0]} / ${t[1]} <= 1.5")"
+
+# The cost of a command: the difference between two session lengths, over the
+# difference in commands; start-up and the shell are in both and drop out.
+mapfile -t t < <(medians --warmup 3 --runs 15 "$program < session2000" "$program < session20000" "$program < session200000")
+low=$(calc "(${t[1]} - ${t[0]}) / 18000 * 1e9")
+high=$(calc "(${t[2]} - ${t[1]}) / 180000 * 1e9")
+shown() { python3 -c "print('%.0f' % $1 if $1 > 0 else 'unmeasurable')"; }
+if python3 -c "import sys; sys.exit(0 if $low > 0 and $high > 0 else 1)"; then
+  judged=$(verdict "max($low, $high) / min($low, $high) <= 1.2")
+else
+  judged="unmeasurable"
+fi
+row "3. per command: 2k..20k / 20k..200k commands" "$(shown "$low") / $(shown "$high") ns" "within 20%" "$judged"
+
+peak() { /usr/bin/time -f %M -o peak sh -c "exec \"$program\" < $1 > /dev/null"; cat peak; }
+{ printf 's\n'; head -c $((200 * 1024 * 1024)) /dev/zero | tr '\0' x; printf '\nq\n'; } > long-line
+session_peak=$(peak session20000)
+line_peak=$(peak long-line)
+rm -f long-line
+row "4. peak memory: the session / a 200 MB line" "$session_peak KiB / $line_peak KiB" "<= 4096 KiB" \
+  "$(verdict "$session_peak <= 4096 and $line_peak <= 4096")"
+
+for i in $(seq 0 98); do printf 'e\nEntered%d\nA\nB\nC\nON\nK1A0B\n555\n2000\n' "$i"; done > entries
+echo q >> entries
+mapfile -t t < <(medians --runs 3 --prepare ': > Maillist.dat' "$program < entries")
+row "5. 99 records entered, each synced to disk" "$(calc "'%.2f ms a record' % (${t[0]} / 99 * 1e3)")" "" ""
+
+# The end of the data is the last byte that is not whitespace: every byte of the
+# spaces must be looked at, as cat reads every byte.
+mkdir big
+head -c $((100 * 136)) Maillist.dat > big/Maillist.dat
+head -c $((512 * 1024 * 1024)) /dev/zero | tr '\0' ' ' >> big/Maillist.dat
+cd big
+mapfile -t t < <(medians -N --warmup 2 --runs 10 "$program" "cat Maillist.dat")
+cd ..
+row "6. start-up, 100 records + 512 MiB of spaces / cat" \
+  "$(calc "'%.2fx (%.0f ms / %.0f ms)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e3, ${t[1]} * 1e3)")" "<= 2x" \
+  "$(verdict "${t[0]} / ${t[1]} <= 2")"
+exit "$missed"
