@@ -2,8 +2,6 @@
 // the screen view. Nothing about the printer is ever written to the screen.
 #include "console/printer_output.h"
 
-#include <string>
-
 #include "console/console_io.h"
 #include "console/record_views.h"
 #include "platform/platform.h"
@@ -19,12 +17,6 @@ bool print_records(const RecordTable& table) {
 }
 
 void print_record(const CustomerRecord& record) {
-    std::string lines;
-    lines.reserve(kRecordSize + 16);
-    lines.append(field_text(record.last_name)).append("  ").append(field_text(record.first_name)).append("\n");
-    lines.append(field_text(record.address)).append("  ").append(field_text(record.city)).append("\n");
-    lines.append(field_text(record.province_code)).append("   ").append(field_text(record.postal_code)).append("\n");
-    lines.append(field_text(record.telephone)).append("\n");
-    lines.append(field_text(record.year_model)).append("\n");
-    platform_print_job(lines);
+    char block[kLongestRecordText];
+    platform_print_job(std::string_view(block, format_record(record, kPrintedBlock, block)));
 }

@@ -1,96 +1,76 @@
-// The name list and the five-line screen view of a record. The table never
-// changes after start-up, so both are formatted once, right after loading.
+// The layouts of a record, and the name list and search on the screen. The table
+// never changes after start-up, so its name lines and views are formatted once.
 #include "console/record_views.h"
 
 #include <cstring>
+#include <string_view>
 
 namespace {
 
-// A newline, two names at their widest (no NUL) and the two spaces between.
-constexpr std::size_t kLongestNameLine =
-    1 + sizeof(CustomerRecord::last_name) + 2 + sizeof(CustomerRecord::first_name);
-// The five lines of the screen view with every field at its widest.
-constexpr std::size_t kLongestView = 2 + (20 + 3 + 20 + 1) + (30 + 2 + 20 + 1) + (3 + 4 + 8 + 1) + (15 + 1) + (20 + 1);
-static_assert(kLongestView >= kRecordSize + 2 + 3 + 2 + 4 + 5, "room for every field at full width");
-
-// Texts are appended to a buffer that is known to have room for them.
-struct Text {
-    char* bytes;
-    std::size_t length;
-};
-
-void append(Text& text, std::string_view piece) {
-    std::memcpy(text.bytes + text.length, piece.data(), piece.size());
-    text.length += piece.size();
-}
-
-void format_name_line(const CustomerRecord& record, Text& text) {
-    append(text, "\n");
-    append(text, field_text(record.last_name));
-    append(text, "  ");
-    append(text, field_text(record.first_name));
-}
-
-void format_record_view(const CustomerRecord& record, Text& text) {
-    append(text, "\n\n");
-    append(text, field_text(record.last_name));
-    append(text, "   ");
-    append(text, field_text(record.first_name));
-    append(text, "\n");
-    append(text, field_text(record.address));
-    append(text, "  ");
-    append(text, field_text(record.city));
-    append(text, "\n");
-    append(text, field_text(record.province_code));
-    append(text, "    ");
-    append(text, field_text(record.postal_code));
-    append(text, "\n");
-    append(text, field_text(record.telephone));
-    append(text, "\n");
-    append(text, field_text(record.year_model));
-    append(text, "\n");
+// Appends to a buffer that is known to have room.
+char* append(char* out, std::string_view piece) {
+    std::memcpy(out, piece.data(), piece.size());
+    return out + piece.size();
 }
 
 struct PreparedViews {
-    const RecordTable* table;
-    std::size_t names_length;
+    std::size_t name_ends[kMaxRecords + 1];  // name line i is names[name_ends[i], name_ends[i+1])
     char names[kMaxRecords * kLongestNameLine];
-    std::size_t view_starts[kMaxRecords + 1];
-    char views[kMaxRecords * kLongestView];
+    std::size_t view_ends[kMaxRecords + 1];
+    char views[kMaxRecords * kLongestRecordText];
 };
 
 PreparedViews g_prepared;
 
-bool prepared_for(const RecordTable& table) {
-    return g_prepared.table == &table;
-}
-
 std::string_view prepared_view(std::size_t slot) {
-    return std::string_view(g_prepared.views + g_prepared.view_starts[slot],
-                            g_prepared.view_starts[slot + 1] - g_prepared.view_starts[slot]);
+    return std::string_view(g_prepared.views + g_prepared.view_ends[slot],
+                            g_prepared.view_ends[slot + 1] - g_prepared.view_ends[slot]);
 }
 
 }  // namespace
 
+std::size_t format_name_line(const CustomerRecord& record, char* out) {
+    char* end = append(out, "\n");
+    end = append(end, field_text(record.last_name));
+    end = append(end, "  ");
+    end = append(end, field_text(record.first_name));
+    return static_cast<std::size_t>(end - out);
+}
+
+std::size_t format_record(const CustomerRecord& record, const RecordSpacing& spacing, char* out) {
+    char* end = append(out, spacing.before);
+    end = append(end, field_text(record.last_name));
+    end = append(end, spacing.between_names);
+    end = append(end, field_text(record.first_name));
+    end = append(end, "\n");
+    end = append(end, field_text(record.address));
+    end = append(end, "  ");
+    end = append(end, field_text(record.city));
+    end = append(end, "\n");
+    end = append(end, field_text(record.province_code));
+    end = append(end, spacing.before_postal);
+    end = append(end, field_text(record.postal_code));
+    end = append(end, "\n");
+    end = append(end, field_text(record.telephone));
+    end = append(end, "\n");
+    end = append(end, field_text(record.year_model));
+    end = append(end, "\n");
+    return static_cast<std::size_t>(end - out);
+}
+
 void prepare_record_views(const RecordTable& table) {
-    g_prepared.table = &table;
-    Text names{g_prepared.names, 0};
-    Text views{g_prepared.views, 0};
+    g_prepared.name_ends[0] = 0;
+    g_prepared.view_ends[0] = 0;
     for (std::size_t i = 0; i < table.count; ++i) {
-        format_name_line(table.slots[i], names);
-        g_prepared.view_starts[i] = views.length;
-        format_record_view(table.slots[i], views);
+        std::size_t name = g_prepared.name_ends[i];
+        std::size_t view = g_prepared.view_ends[i];
+        g_prepared.name_ends[i + 1] = name + format_name_line(table.slots[i], g_prepared.names + name);
+        g_prepared.view_ends[i + 1] = view + format_record(table.slots[i], kScreenView, g_prepared.views + view);
     }
-    g_prepared.names_length = names.length;
-    g_prepared.view_starts[table.count] = views.length;
 }
 
 void display_all_names(const RecordTable& table) {
-    if (prepared_for(table)) {
-        write_text(std::string_view(g_prepared.names, g_prepared.names_length));
-        return;
-    }
-    for (std::size_t i = 0; i < table.count; ++i) show_name_line(table.slots[i]);
+    write_text(std::string_view(g_prepared.names, g_prepared.name_ends[table.count]));
 }
 
 bool search_records(const RecordTable& table) {
@@ -98,28 +78,9 @@ bool search_records(const RecordTable& table) {
     if (!ask_last_name(name)) return false;
     std::string_view wanted = line_text(name);
     for (std::size_t i = 0; i < table.count; ++i) {
-        if (!last_name_matches(table.slots[i], wanted)) continue;
-        if (prepared_for(table)) {
-            write_text(prepared_view(i));
-        } else {
-            show_record(table.slots[i]);
-        }
+        if (last_name_matches(table.slots[i], wanted)) write_text(prepared_view(i));
     }
     return true;
-}
-
-void show_name_line(const CustomerRecord& record) {
-    char line[kLongestNameLine];
-    Text text{line, 0};
-    format_name_line(record, text);
-    write_text(std::string_view(line, text.length));
-}
-
-void show_record(const CustomerRecord& record) {
-    char view[kLongestView];
-    Text text{view, 0};
-    format_record_view(record, text);
-    write_text(std::string_view(view, text.length));
 }
 
 bool ask_last_name(ConsoleLine& name) {

@@ -54,7 +54,12 @@ static_assert(kFieldLayouts[0].offset == 0 && kFieldLayouts[1].offset == 20 &&
 static_assert(kFieldLayouts[7].offset + kFieldLayouts[7].width == kRecordSize,
               "nothing follows the last field");
 
-constexpr std::size_t kWidestField = 30;
+constexpr std::size_t widest_field() {
+    std::size_t widest = 0;
+    for (const FieldLayout& field : kFieldLayouts) widest = field.width > widest ? field.width : widest;
+    return widest;
+}
+constexpr std::size_t kWidestField = widest_field();
 
 // The text of a field: its bytes up to the NUL, or the whole width when a field
 // read from a file has no NUL.
