@@ -12,9 +12,10 @@ namespace {
 constexpr int kStatusDone = 0;
 constexpr int kStatusNoDataFile = 1;
 
-// The program's own texts, kept byte for byte.
+// The program's own texts, kept byte for byte, spelling and spacing included.
 constexpr const char* kOpenErrorText = "\n\n Error: could not open the requested file.";
-
+constexpr const char* kInvalidText = "Invalid Entry";
+constexpr const char* kFarewellText = "Thanks For Using Ledgerine";
 constexpr const char* kMenuText =
     "\n##### MAIN MENU #####\n\n"
     "[D]isplay All Names\n"
@@ -66,13 +67,13 @@ int main_menu() {
                 input_goes_on = print_records(g_table);
                 break;
             case 'q':
-                write_text("Thanks For Using Ledgerine");
+                write_text(kFarewellText);
                 return end_program();
             case kEndOfInput:
                 // Nobody is left to answer the menu: end quietly.
                 return end_program();
             default:
-                write_text("Invalid Entry");
+                write_text(kInvalidText);
                 break;
         }
         if (!input_goes_on) return end_program();

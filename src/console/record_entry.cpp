@@ -13,7 +13,9 @@ struct FieldQuestion {
     const char* too_long;
 };
 
-// The messages name the field width, one more than the limit (6 for postal code).
+// The program's own texts, kept byte for byte, spelling included ("Pronvince"):
+// users and their scripts know them. Each message names the limit plus one (6 for
+// the postal code's 5), not the field's width.
 constexpr FieldQuestion kQuestions[kFieldCount] = {
     {"Last Name:  ", "Name exceeds 20 Characters\n"},
     {"First Name:  ", "Name exceeds 20 Characters\n"},
@@ -25,6 +27,7 @@ constexpr FieldQuestion kQuestions[kFieldCount] = {
     {"Year & Model:  ", "Year and Model Exceed 20 Characters\n"},
 };
 
+// The program's own texts, kept byte for byte.
 constexpr const char* kFullText = "there are 100 records already";
 constexpr const char* kSaveErrorText = "\n\n Error: could not save the record.";
 

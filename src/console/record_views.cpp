@@ -3,14 +3,19 @@
 #include "console/record_views.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <string_view>
 
 namespace {
 
-// Appends to a buffer that is known to have room.
-char* append(char* out, std::string_view piece) {
-    std::memcpy(out, piece.data(), piece.size());
-    return out + piece.size();
+// Writes the pieces one after another into a buffer known to have room; returns their length.
+std::size_t join(char* out, std::initializer_list<std::string_view> pieces) {
+    std::size_t length = 0;
+    for (std::string_view piece : pieces) {
+        std::memcpy(out + length, piece.data(), piece.size());
+        length += piece.size();
+    }
+    return length;
 }
 
 struct PreparedViews {
@@ -30,32 +35,16 @@ std::string_view prepared_view(std::size_t slot) {
 }  // namespace
 
 std::size_t format_name_line(const CustomerRecord& record, char* out) {
-    char* end = append(out, "\n");
-    end = append(end, field_text(record.last_name));
-    end = append(end, "  ");
-    end = append(end, field_text(record.first_name));
-    return static_cast<std::size_t>(end - out);
+    return join(out, {"\n", field_text(record.last_name), "  ", field_text(record.first_name)});
 }
 
 std::size_t format_record(const CustomerRecord& record, const RecordSpacing& spacing, char* out) {
-    char* end = append(out, spacing.before);
-    end = append(end, field_text(record.last_name));
-    end = append(end, spacing.between_names);
-    end = append(end, field_text(record.first_name));
-    end = append(end, "\n");
-    end = append(end, field_text(record.address));
-    end = append(end, "  ");
-    end = append(end, field_text(record.city));
-    end = append(end, "\n");
-    end = append(end, field_text(record.province_code));
-    end = append(end, spacing.before_postal);
-    end = append(end, field_text(record.postal_code));
-    end = append(end, "\n");
-    end = append(end, field_text(record.telephone));
-    end = append(end, "\n");
-    end = append(end, field_text(record.year_model));
-    end = append(end, "\n");
-    return static_cast<std::size_t>(end - out);
+    return join(out, {spacing.before, field_text(record.last_name), spacing.between_names,
+                      field_text(record.first_name), "\n",
+                      field_text(record.address), "  ", field_text(record.city), "\n",
+                      field_text(record.province_code), spacing.before_postal, field_text(record.postal_code), "\n",
+                      field_text(record.telephone), "\n",
+                      field_text(record.year_model), "\n"});
 }
 
 void prepare_record_views(const RecordTable& table) {
@@ -85,6 +74,6 @@ bool search_records(const RecordTable& table) {
 
 bool ask_last_name(ConsoleLine& name) {
     discard_pending_input();
-    write_text("Please Enter The Last Name of the Customer\n");
+    write_text("Please Enter The Last Name of the Customer\n");  // the program's own text, byte for byte
     return read_console_line(name);
 }

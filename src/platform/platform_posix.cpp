@@ -100,6 +100,21 @@ void wait_for_spooler(pid_t spooler) {
     }
 }
 
+// Moves all `length` bytes at `offset`: read into `in`, or written from `out`.
+// False on an error, or when nothing more moves (a read past the end of the file).
+bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
+    std::size_t total = 0;
+    while (total < length) {
+        off_t at = static_cast<off_t>(offset + total);
+        ssize_t moved = in != nullptr ? pread(file, in + total, length - total, at)
+                                      : pwrite(file, out + total, length - total, at);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) return false;
+        total += static_cast<std::size_t>(moved);
+    }
+    return true;
+}
+
 // Reads what standard input has, waiting when it has nothing; 0 once it has ended.
 std::size_t read_standard_input(char* buffer, std::size_t capacity) {
     for (;;) {
@@ -182,25 +197,11 @@ bool platform_file_size(int file, std::uint64_t& size) {
 }
 
 bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
-    std::size_t total = 0;
-    while (total < length) {
-        ssize_t got = pread(file, buffer + total, length - total, static_cast<off_t>(offset + total));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        total += static_cast<std::size_t>(got);
-    }
-    return true;
+    return transfer_all(file, offset, buffer, nullptr, length);
 }
 
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
-    std::size_t total = 0;
-    while (total < length) {
-        ssize_t written = pwrite(file, buffer + total, length - total, static_cast<off_t>(offset + total));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        total += static_cast<std::size_t>(written);
-    }
-    return true;
+    return transfer_all(file, offset, nullptr, buffer, length);
 }
 
 bool platform_sync(int file) {

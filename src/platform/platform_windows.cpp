@@ -24,6 +24,20 @@ bool seek_to(int file, std::uint64_t offset) {
     return _lseeki64(file, static_cast<__int64>(offset), SEEK_SET) >= 0;
 }
 
+// Moves all `length` bytes at `offset`: read into `in`, or written from `out`.
+// False on an error, or when nothing more moves (a read past the end of the file).
+bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
+    if (!seek_to(file, offset)) return false;
+    std::size_t total = 0;
+    while (total < length) {
+        unsigned piece = static_cast<unsigned>(length - total < kLargestTransfer ? length - total : kLargestTransfer);
+        int moved = in != nullptr ? _read(file, in + total, piece) : _write(file, out + total, piece);
+        if (moved <= 0) return false;
+        total += static_cast<std::size_t>(moved);
+    }
+    return true;
+}
+
 bool lock_file(int file, DWORD flags) {
     OVERLAPPED from_start{};
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
@@ -66,27 +80,11 @@ bool platform_file_size(int file, std::uint64_t& size) {
 }
 
 bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
-    if (!seek_to(file, offset)) return false;
-    std::size_t total = 0;
-    while (total < length) {
-        std::size_t piece = length - total < kLargestTransfer ? length - total : kLargestTransfer;
-        int got = _read(file, buffer + total, static_cast<unsigned>(piece));
-        if (got <= 0) return false;
-        total += static_cast<std::size_t>(got);
-    }
-    return true;
+    return transfer_all(file, offset, buffer, nullptr, length);
 }
 
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
-    if (!seek_to(file, offset)) return false;
-    std::size_t total = 0;
-    while (total < length) {
-        std::size_t piece = length - total < kLargestTransfer ? length - total : kLargestTransfer;
-        int written = _write(file, buffer + total, static_cast<unsigned>(piece));
-        if (written <= 0) return false;
-        total += static_cast<std::size_t>(written);
-    }
-    return true;
+    return transfer_all(file, offset, nullptr, buffer, length);
 }
 
 bool platform_sync(int file) {
