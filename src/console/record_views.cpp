@@ -18,19 +18,18 @@ std::size_t join(char* out, std::initializer_list<std::string_view> pieces) {
     return length;
 }
 
+// Records with the same last name form a group: a search shows one group, its
+// views laid end to end in table order, so it looks at each last name once.
 struct PreparedViews {
     std::size_t name_ends[kMaxRecords + 1];  // name line i is names[name_ends[i], name_ends[i+1])
     char names[kMaxRecords * kLongestNameLine];
-    std::size_t view_ends[kMaxRecords + 1];
+    std::size_t group_count;
+    std::size_t group_member[kMaxRecords];  // the first slot of each group
+    std::size_t group_ends[kMaxRecords + 1];
     char views[kMaxRecords * kLongestRecordText];
 };
 
 PreparedViews g_prepared;
-
-std::string_view prepared_view(std::size_t slot) {
-    return std::string_view(g_prepared.views + g_prepared.view_ends[slot],
-                            g_prepared.view_ends[slot + 1] - g_prepared.view_ends[slot]);
-}
 
 }  // namespace
 
@@ -48,13 +47,29 @@ std::size_t format_record(const CustomerRecord& record, const RecordSpacing& spa
 }
 
 void prepare_record_views(const RecordTable& table) {
-    g_prepared.name_ends[0] = 0;
-    g_prepared.view_ends[0] = 0;
+    PreparedViews& prepared = g_prepared;
+    std::size_t group_of[kMaxRecords];
+    prepared.group_count = 0;
+    prepared.name_ends[0] = 0;
     for (std::size_t i = 0; i < table.count; ++i) {
-        std::size_t name = g_prepared.name_ends[i];
-        std::size_t view = g_prepared.view_ends[i];
-        g_prepared.name_ends[i + 1] = name + format_name_line(table.slots[i], g_prepared.names + name);
-        g_prepared.view_ends[i + 1] = view + format_record(table.slots[i], kScreenView, g_prepared.views + view);
+        std::string_view last_name = field_text(table.slots[i].last_name);
+        std::size_t group = 0;
+        while (group < prepared.group_count &&
+               field_text(table.slots[prepared.group_member[group]].last_name) != last_name) {
+            ++group;
+        }
+        if (group == prepared.group_count) prepared.group_member[prepared.group_count++] = i;
+        group_of[i] = group;
+        std::size_t name = prepared.name_ends[i];
+        prepared.name_ends[i + 1] = name + format_name_line(table.slots[i], prepared.names + name);
+    }
+    prepared.group_ends[0] = 0;
+    for (std::size_t group = 0; group < prepared.group_count; ++group) {
+        std::size_t length = prepared.group_ends[group];
+        for (std::size_t i = prepared.group_member[group]; i < table.count; ++i) {
+            if (group_of[i] == group) length += format_record(table.slots[i], kScreenView, prepared.views + length);
+        }
+        prepared.group_ends[group + 1] = length;
     }
 }
 
@@ -66,8 +81,11 @@ bool search_records(const RecordTable& table) {
     ConsoleLine name;
     if (!ask_last_name(name)) return false;
     std::string_view wanted = line_text(name);
-    for (std::size_t i = 0; i < table.count; ++i) {
-        if (last_name_matches(table.slots[i], wanted)) write_text(prepared_view(i));
+    for (std::size_t group = 0; group < g_prepared.group_count; ++group) {
+        if (!last_name_matches(table.slots[g_prepared.group_member[group]], wanted)) continue;
+        std::size_t start = g_prepared.group_ends[group];
+        write_text(std::string_view(g_prepared.views + start, g_prepared.group_ends[group + 1] - start));
+        break;
     }
     return true;
 }
