@@ -4,7 +4,7 @@ CMAKE ?= cmake
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all configure test run install windows bench clean
+.PHONY: all configure test run install package windows bench clean
 
 all: configure
 	$(CMAKE) --build $(BUILD_DIR) --parallel
@@ -28,6 +28,10 @@ run: all
 # bin/ledgerine and its manual page under PREFIX, staged under DESTDIR if given.
 install: all
 	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix "$(PREFIX)"
+
+# The Debian package, build/ledgerine_<version>_<arch>.deb.
+package: all
+	cd $(BUILD_DIR) && cpack -G DEB
 
 # Release build, measured against the machine's floor with hyperfine and GNU time
 # (packages hyperfine and time); prints a table of figures against targets.
