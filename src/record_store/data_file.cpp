@@ -11,9 +11,9 @@
 namespace {
 
 constexpr std::size_t kScanChunkSize = std::size_t{64} * 1024;
-// A save writes the zeros that align a short last piece, then the record.
-constexpr std::size_t kLongestPadding = kRecordSize - 1;
-constexpr std::size_t kLongestSave = kLongestPadding + kRecordSize;
+// A save writes the zeros that align a short last piece (fewer than a record's
+// bytes), then the record.
+constexpr std::size_t kLongestSave = (kRecordSize - 1) + kRecordSize;
 
 int g_data_file = kNoFile;
 
@@ -90,7 +90,6 @@ SaveResult save_locked(const CustomerRecord& record) {
     std::uint64_t offset = count * kRecordSize;
     std::uint64_t from = std::min(size, offset);
     std::size_t padding = static_cast<std::size_t>(offset - from);
-    static_assert(kLongestPadding < kRecordSize, "padding never reaches a whole record");
     char block[kLongestSave] = {};
     std::memcpy(block + padding, &record, kRecordSize);
     std::size_t length = padding + kRecordSize;
