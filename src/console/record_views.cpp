@@ -48,7 +48,7 @@ std::size_t format_record(const CustomerRecord& record, const RecordSpacing& spa
 
 void prepare_record_views(const RecordTable& table) {
     PreparedViews& prepared = g_prepared;
-    std::size_t group_of[kMaxRecords];
+    std::size_t group_of[kMaxRecords] = {};
     prepared.group_count = 0;
     prepared.name_ends[0] = 0;
     for (std::size_t i = 0; i < table.count; ++i) {

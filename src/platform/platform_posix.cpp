@@ -89,7 +89,8 @@ std::int64_t monotonic_milliseconds() {
 
 // Waits until the spooler has ended, or for kPrinterPatienceSeconds at most.
 void wait_for_spooler(pid_t spooler) {
-    constexpr timespec kPause{0, 2 * 1000 * 1000};
+    constexpr long kPauseNanoseconds = 2000000;
+    constexpr timespec kPause{0, kPauseNanoseconds};
     std::int64_t give_up = monotonic_milliseconds() + std::int64_t{kPrinterPatienceSeconds} * 1000;
     for (;;) {
         // While it runs waitpid answers 0; once it has ended and been reaped, ECHILD.

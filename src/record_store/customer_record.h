@@ -2,7 +2,9 @@
 // laid out identically in memory and in the data file; and the table of loaded records.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 
 constexpr std::size_t kRecordSize = 136;
@@ -54,12 +56,9 @@ static_assert(kFieldLayouts[0].offset == 0 && kFieldLayouts[1].offset == 20 &&
 static_assert(kFieldLayouts[7].offset + kFieldLayouts[7].width == kRecordSize,
               "nothing follows the last field");
 
-constexpr std::size_t widest_field() {
-    std::size_t widest = 0;
-    for (const FieldLayout& field : kFieldLayouts) widest = field.width > widest ? field.width : widest;
-    return widest;
-}
-constexpr std::size_t kWidestField = widest_field();
+constexpr std::size_t kWidestField =
+    std::max_element(std::begin(kFieldLayouts), std::end(kFieldLayouts),
+                     [](const FieldLayout& a, const FieldLayout& b) { return a.width < b.width; })->width;
 
 // The text of a field: its bytes up to the NUL, or the whole width when a field
 // read from a file has no NUL.

@@ -19,7 +19,7 @@ int g_data_file = kNoFile;
 
 bool is_whitespace_byte(char c) {
     // Space, or one of tab, line feed, vertical tab, form feed, carriage return.
-    return (c == ' ') | (static_cast<unsigned char>(c - '\t') <= '\r' - '\t');
+    return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
 }
 
 // Branch-free and with no early exit, so that an optimizing build tests a whole
