@@ -52,10 +52,11 @@ void prepare_record_views(const RecordTable& table) {
     prepared.group_count = 0;
     prepared.name_ends[0] = 0;
     for (std::size_t i = 0; i < table.count; ++i) {
+        // A stored last name holds no NUL, so matching it is equality of texts.
         std::string_view last_name = field_text(table.slots[i].last_name);
         std::size_t group = 0;
         while (group < prepared.group_count &&
-               field_text(table.slots[prepared.group_member[group]].last_name) != last_name) {
+               !last_name_matches(table.slots[prepared.group_member[group]], last_name)) {
             ++group;
         }
         if (group == prepared.group_count) prepared.group_member[prepared.group_count++] = i;
