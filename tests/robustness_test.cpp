@@ -41,6 +41,8 @@ protected:
     std::string data_file() const { return folder_ + "/Maillist.dat"; }
     std::string folder_;
 };
+// The tests that fail system calls with strace, which needs ptrace.
+using FaultInjectionTest = RobustnessTest;
 
 // Nothing of a saved record waits inside the program for its end. (That it is
 // synced to the disk is shown by the failed syncs below.)
@@ -63,7 +65,7 @@ TEST_F(RobustnessTest, RecordIsInTheFileOnceTheMenuComesBack) {
 // each call of its undo failing too. Whatever fails, the file loads as before or
 // as before plus the new record, and the screen says "could not save" exactly
 // when it loads as before after a complete form.
-TEST_F(RobustnessTest, NoFailedCallTearsTheList) {
+TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
     const std::pair<const char*, std::string> shapes[] = {
         {"empty", ""},
         {"whole records", records(3)},
@@ -144,7 +146,7 @@ TEST_F(RobustnessTest, NoFailedCallTearsTheList) {
 // a save that cannot have the lock writes nothing. (The calls are counted on the
 // data file: open's status query and flags come first, then loading's size query,
 // its scan and its read, each under and then out of the shared lock.)
-TEST_F(RobustnessTest, FailedReadsAndLocksAreReportedNeverGuessed) {
+TEST_F(FaultInjectionTest, FailedReadsAndLocksAreReportedNeverGuessed) {
     struct FaultCase {
         const char* fault;
         std::string input;

@@ -108,7 +108,9 @@ pid_t spawn(const std::string& folder, const RunOptions& options, int input) {
         std::istringstream split(wrapper);
         for (std::string word; split >> word;) words.push_back(word);
     }
-    words.push_back(LEDGERINE_PROGRAM);
+    // The program under test may be another build of it, such as one for another CPU.
+    const char* program = std::getenv("LEDGERINE_TEST_PROGRAM");
+    words.push_back(program != nullptr ? program : LEDGERINE_PROGRAM);
     std::vector<char*> argv;
     for (std::string& word : words) argv.push_back(word.data());
     argv.push_back(nullptr);
