@@ -1,5 +1,6 @@
-// Console input is read in blocks and handed out a byte at a time; the screen is
-// gathered in one buffer that goes out only when the program must wait or end.
+// Console input is read in blocks and handed out a byte at a time, CR LF read as
+// a newline; the screen is gathered in one buffer that goes out only when the
+// program must wait or end.
 #include "console/console_io.h"
 
 #include <algorithm>
@@ -10,14 +11,18 @@
 
 namespace {
 
-constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 constexpr std::size_t kScreenBufferSize = std::size_t{64} * 1024;
 
-char g_input[kInputBufferSize];
-std::size_t g_input_next = 0;
-std::size_t g_input_end = 0;
-bool g_input_ended = false;
-bool g_line_pending = false;  // a command byte was read and the rest of its line was not
+// All that is known of the console's input: what was read and not yet handed out.
+struct ConsoleInput {
+    char bytes[kInputBufferSize];
+    std::size_t next;
+    std::size_t end;
+    bool ended;
+    bool line_pending;  // a command byte was read and the rest of its line was not
+};
+
+ConsoleInput g_input;
 
 char g_screen[kScreenBufferSize];
 std::size_t g_screen_used = 0;
@@ -28,28 +33,35 @@ void write_screen(const char* bytes, std::size_t length) {
     (void)std::fwrite(bytes, 1, length, stdout);
 }
 
+// Whether a byte is ready, reading the console when the buffer is spent.
+bool input_ready() {
+    if (g_input.next < g_input.end) return true;
+    if (g_input.ended) return false;
+    // About to wait: everything written so far must be on the screen first.
+    flush_screen();
+    g_input.next = 0;
+    g_input.end = platform_read_console(g_input.bytes, kInputBufferSize);
+    g_input.ended = g_input.end == 0;
+    return !g_input.ended;
+}
+
 int next_byte() {
-    if (g_input_next == g_input_end) {
-        if (g_input_ended) return kEndOfInput;
-        // About to wait: everything written so far must be on the screen first.
-        flush_screen();
-        g_input_next = 0;
-        g_input_end = platform_read_console(g_input, kInputBufferSize);
-        if (g_input_end == 0) {
-            g_input_ended = true;
-            return kEndOfInput;
-        }
-    }
-    return static_cast<unsigned char>(g_input[g_input_next++]);
+    if (!input_ready()) return kEndOfInput;
+    char c = g_input.bytes[g_input.next++];
+    // The original console read in text mode: a CR right before a LF is part of
+    // the line end, so a script written there reads the same here. The LF may
+    // only come with the next read.
+    if (c == '\r' && input_ready() && g_input.bytes[g_input.next] == '\n') c = g_input.bytes[g_input.next++];
+    return static_cast<unsigned char>(c);
 }
 
 }  // namespace
 
 void begin_console_input() {
-    g_input_next = 0;
-    g_input_end = 0;
-    g_input_ended = false;
-    g_line_pending = false;
+    g_input.next = 0;
+    g_input.end = 0;
+    g_input.ended = false;
+    g_input.line_pending = false;
 }
 
 std::string_view line_text(const ConsoleLine& line) {
@@ -57,20 +69,20 @@ std::string_view line_text(const ConsoleLine& line) {
 }
 
 void discard_pending_input() {
-    while (g_line_pending) {
+    while (g_input.line_pending) {
         int c = next_byte();
-        if (c == '\n' || c == kEndOfInput) g_line_pending = false;
+        if (c == '\n' || c == kEndOfInput) g_input.line_pending = false;
     }
 }
 
 int read_command_char() {
     int c = next_byte();
-    g_line_pending = c != '\n' && c != kEndOfInput;
+    g_input.line_pending = c != '\n' && c != kEndOfInput;
     return c;
 }
 
 bool read_console_line(ConsoleLine& line) {
-    g_line_pending = false;
+    g_input.line_pending = false;
     line.length = 0;
     int c = next_byte();
     if (c == kEndOfInput) return false;
@@ -80,6 +92,12 @@ bool read_console_line(ConsoleLine& line) {
         c = next_byte();
     }
     return true;
+}
+
+bool ask_last_name(ConsoleLine& name) {
+    discard_pending_input();
+    write_text("Please Enter The Last Name of the Customer\n");  // the program's own text, byte for byte
+    return read_console_line(name);
 }
 
 void write_text(std::string_view text) {

@@ -22,6 +22,8 @@ struct ConsoleLine {
 std::string_view line_text(const ConsoleLine& line);
 
 constexpr int kEndOfInput = -1;
+// The console is read this much at a time.
+constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 
 // Starts reading the console afresh: nothing read, nothing pending.
 void begin_console_input();
@@ -36,6 +38,9 @@ int read_command_char();
 // Reads the next line; false when the input ended before it began. A last line
 // that ends with the end of input instead of a newline is still a line.
 bool read_console_line(ConsoleLine& line);
+
+// The name question that search and print share; false when the input ended.
+bool ask_last_name(ConsoleLine& name);
 
 // Screen output: gathered, and put on the screen by flush_screen, which every
 // wait for input and the end of the program do.

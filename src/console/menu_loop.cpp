@@ -25,9 +25,6 @@ constexpr const char* kMenuText =
     "[Q]uit\n"
     "Press d,s,e,p,q To Continue\n";
 
-// Only ever filled at start-up; too large for the stack of small machines.
-RecordTable g_table;
-
 // Every record is already on the disk; the screen is all that is left to finish.
 int end_program() {
     flush_screen();
@@ -38,33 +35,37 @@ int end_program() {
 }  // namespace
 
 int main_menu() {
+    // The list, and its screen texts, for the whole run: filled at start-up and
+    // handed to the commands. Static: too large for the stack of small machines.
+    static RecordTable table;
+    static RecordViews views;
     // A file that cannot be read whole is as good as missing: a shortened list
     // would look like lost records.
-    if (!open_data_file() || !load_records(g_table)) {
+    if (!open_data_file() || !load_records(table)) {
         write_text(kOpenErrorText);
         close_data_file();
         flush_screen();
         return kStatusNoDataFile;
     }
-    prepare_record_views(g_table);
+    prepare_record_views(table, views);
     begin_console_input();
 
     for (;;) {
         write_text(kMenuText);
         discard_pending_input();
-        bool input_goes_on = true;
+        bool input_left = true;
         switch (read_command_char()) {
             case 'd':
-                display_all_names(g_table);
+                display_all_names(views);
                 break;
             case 's':
-                input_goes_on = search_records(g_table);
+                input_left = search_records(table, views);
                 break;
             case 'e':
-                input_goes_on = add_record();
+                input_left = add_record();
                 break;
             case 'p':
-                input_goes_on = print_records(g_table);
+                input_left = print_records(table);
                 break;
             case 'q':
                 write_text(kFarewellText);
@@ -76,6 +77,6 @@ int main_menu() {
                 write_text(kInvalidText);
                 break;
         }
-        if (!input_goes_on) return end_program();
+        if (!input_left) return end_program();
     }
 }

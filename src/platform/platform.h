@@ -11,8 +11,7 @@
 void platform_prepare_process();
 
 // Reads what the console has for us, waiting when it has nothing; returns the
-// number of bytes read, 0 once the input has ended (or cannot be read). Line ends
-// arrive as '\n', as the original console's text mode gave them: CR LF included.
+// number of bytes read, 0 once the input has ended (or cannot be read).
 std::size_t platform_read_console(char* buffer, std::size_t capacity);
 
 constexpr int kNoFile = -1;
@@ -40,7 +39,12 @@ bool platform_lock_exclusive(int file);
 void platform_unlock(int file);
 
 // Hands one job to the printer: `text` with '\n' line ends, which reach the
-// printer as carriage return plus line feed. Nothing is reported, whatever happens,
-// and the program waits for the printer no longer than kPrinterPatienceSeconds.
+// printer as carriage return plus line feed. Nothing is reported, whatever happens.
+// How long it may take:
+// - POSIX: the job goes to the spooler, which is waited for no longer than
+//   kPrinterPatienceSeconds; one that runs on is left to finish by itself.
+// - Windows: the job is written to the device PRN, and that write blocks for as
+//   long as the device does. It is not bounded: the program has one thread, and a
+//   device write cannot be abandoned half way without losing the job's end.
 constexpr int kPrinterPatienceSeconds = 5;
 void platform_print_job(std::string_view text);

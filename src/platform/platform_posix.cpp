@@ -6,7 +6,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -101,6 +100,24 @@ void wait_for_spooler(pid_t spooler) {
     }
 }
 
+// In the child: `lp -s` reading the job from `job`, with the default handling of
+// the signals the program ignores, and whatever it says going to /dev/null so
+// that it never reaches the screen. A step that fails ends the child before lp
+// starts: a spooler set up by half could print the console's input.
+[[noreturn]] void start_spooler(int job) {
+    constexpr int kNotStarted = 127;
+    int quiet = open("/dev/null", O_WRONLY);
+    if (quiet < 0 || dup2(job, STDIN_FILENO) < 0 || dup2(quiet, STDOUT_FILENO) < 0 || dup2(quiet, STDERR_FILENO) < 0) {
+        _exit(kNotStarted);
+    }
+    for (int ignored : {SIGPIPE, SIGXFSZ, SIGCHLD}) (void)signal(ignored, SIG_DFL);  // cannot fail for these
+    char program[] = "lp";
+    char silent[] = "-s";
+    char* arguments[] = {program, silent, nullptr};
+    execvp(program, arguments);
+    _exit(kNotStarted);
+}
+
 // Moves all `length` bytes at `offset`: read into `in`, or written from `out`.
 // False on an error, or when nothing more moves (a read past the end of the file).
 bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
@@ -114,22 +131,6 @@ bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std
         total += static_cast<std::size_t>(moved);
     }
     return true;
-}
-
-// Reads what standard input has, waiting when it has nothing; 0 once it has ended.
-std::size_t read_standard_input(char* buffer, std::size_t capacity) {
-    for (;;) {
-        ssize_t got = read(STDIN_FILENO, buffer, capacity);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // Standard input was left non-blocking by whoever started us: wait as a
-            // blocking read would.
-            pollfd wait_for{STDIN_FILENO, POLLIN, 0};
-            if (poll(&wait_for, 1, -1) >= 0 || errno == EINTR) continue;
-        }
-        return 0;
-    }
 }
 
 }  // namespace
@@ -154,27 +155,17 @@ void platform_prepare_process() {
 }
 
 std::size_t platform_read_console(char* buffer, std::size_t capacity) {
-    // The original console read in text mode: a CR right before a LF is part of
-    // the line end, so a script written there reads the same here. A CR that ends
-    // one read is held until the next shows whether a LF follows it.
-    static bool held_cr = false;
     for (;;) {
-        std::size_t total = 0;
-        if (held_cr) buffer[total++] = '\r';
-        std::size_t got = read_standard_input(buffer + total, capacity - total);
-        if (got == 0) {
-            held_cr = false;
-            return total;  // the input ended: a held CR is data
+        ssize_t got = read(STDIN_FILENO, buffer, capacity);
+        if (got >= 0) return static_cast<std::size_t>(got);
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            // Standard input was left non-blocking by whoever started us: wait as a
+            // blocking read would.
+            pollfd wait_for{STDIN_FILENO, POLLIN, 0};
+            if (poll(&wait_for, 1, -1) >= 0 || errno == EINTR) continue;
         }
-        total += got;
-        held_cr = buffer[total - 1] == '\r';
-        if (held_cr) --total;
-        std::size_t kept = 0;
-        for (std::size_t i = 0; i < total; ++i) {
-            if (buffer[i] == '\r' && i + 1 < total && buffer[i + 1] == '\n') continue;
-            buffer[kept++] = buffer[i];
-        }
-        if (kept > 0) return kept;
+        return 0;
     }
 }
 
@@ -242,37 +233,11 @@ void platform_print_job(std::string_view text) {
 
     int pipe_ends[2];
     if (pipe2(pipe_ends, O_CLOEXEC) != 0) return;
-
-    // The spooler reads the job from its standard input; whatever it says goes
-    // to /dev/null so that it never reaches the screen.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipe_ends[0], STDIN_FILENO);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-
-    // The spooler gets the default handling of the signals we ignore.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigaddset(&defaults, SIGXFSZ);
-    sigaddset(&defaults, SIGCHLD);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-
-    char program[] = "lp";
-    char silent[] = "-s";
-    char* arguments[] = {program, silent, nullptr};
-    pid_t spooler = 0;
-    int spawned = posix_spawnp(&spooler, program, &actions, &attributes, arguments, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
+    pid_t spooler = fork();
+    if (spooler == 0) start_spooler(pipe_ends[0]);
     close(pipe_ends[0]);
-
-    if (spawned == 0) write_all(pipe_ends[1], job.data(), job.size());
+    if (spooler > 0) write_all(pipe_ends[1], job.data(), job.size());
     // Closing ends the job; a spooler that stopped reading only costs a failed write.
     close(pipe_ends[1]);
-    if (spawned == 0) wait_for_spooler(spooler);
+    if (spooler > 0) wait_for_spooler(spooler);
 }

@@ -1,4 +1,4 @@
-// Reading the text of a record's fields.
+// Reading the text of a record's fields, and finding records by last name.
 #include "record_store/customer_record.h"
 
 #include <cstring>
@@ -17,4 +17,12 @@ bool last_name_matches(const CustomerRecord& record, std::string_view name) {
     if (name.size() < width && record.last_name[name.size()] != '\0') return false;
     return std::memcmp(record.last_name, name.data(), name.size()) == 0 &&
            std::memchr(name.data(), '\0', name.size()) == nullptr;
+}
+
+SlotList find_by_last_name(const RecordTable& table, std::string_view name) {
+    SlotList found{};
+    for (std::size_t slot = 0; slot < table.count; ++slot) {
+        if (last_name_matches(table.slots[slot], name)) found.slots[found.count++] = slot;
+    }
+    return found;
 }

@@ -71,3 +71,12 @@ std::string_view field_text(const char (&field)[Width]) {
 
 // Matching by name: equal length and equal bytes, case-sensitive.
 bool last_name_matches(const CustomerRecord& record, std::string_view name);
+
+// Slots of a table, in table order.
+struct SlotList {
+    std::size_t slots[kMaxRecords];
+    std::size_t count;
+};
+
+// The slots whose last name matches `name`: the one walk that search and print share.
+SlotList find_by_last_name(const RecordTable& table, std::string_view name);
