@@ -20,29 +20,40 @@
 namespace {
 
 const std::string kSave = "e\n" + kSmithAnswers + "q\n";
-const std::string kLastPrompt = "Year & Model:  ";
 // The form's answers but the last ("1995 Coupe"), to hold a program at its last question.
-// The program run under strace, failing the calls on the data file that `faults` name.
-std::vector<std::string> under_strace(const std::string& data_file, const std::vector<std::string>& faults) {
-    std::vector<std::string> command = {"/usr/bin/strace", "-qq", "-o", ".trace", "-P", data_file};
-    for (const std::string& fault : faults) command.insert(command.end(), {"-e", "inject=" + fault});
-    return command;
-}
-
 const std::string kAllButLast = kSmithAnswers.substr(0, kSmithAnswers.rfind('\n', kSmithAnswers.size() - 2) + 1);
+const std::string kStrace = "/usr/bin/strace";
 
-class RobustnessTest : public ::testing::Test {
+class RobustnessTest : public ScratchTest {
 protected:
     void SetUp() override {
-        folder_ = make_scratch();
+        ScratchTest::SetUp();
         write_file(data_file(), "");
     }
-    void TearDown() override { remove_scratch(folder_); }
-    std::string data_file() const { return folder_ + "/Maillist.dat"; }
-    std::string folder_;
 };
+
 // The tests that fail system calls with strace, which needs ptrace.
-using FaultInjectionTest = RobustnessTest;
+class FaultInjectionTest : public RobustnessTest {
+protected:
+    void SetUp() override {
+        RobustnessTest::SetUp();
+        ASSERT_TRUE(file_exists(kStrace)) << "the fault injection needs strace";
+    }
+    // The program under strace, failing the calls on `path` that `faults` name.
+    static std::vector<std::string> under_strace(const std::string& path, const std::vector<std::string>& faults) {
+        std::vector<std::string> command = {kStrace, "-f", "-qq", "-o", ".trace", "-P", path};
+        for (const std::string& fault : faults) command.insert(command.end(), {"-e", "inject=" + fault});
+        return command;
+    }
+    // How often each call was made on the traced path in the run just traced.
+    std::map<std::string, int> calls_made() const {
+        std::map<std::string, int> counted;
+        std::istringstream trace(read_file(folder_ + "/.trace"));
+        // "PID call(arguments) = result": strace names the process, as it follows children.
+        for (std::string pid, line; trace >> pid >> std::ws && std::getline(trace, line);) ++counted[line.substr(0, line.find('('))];
+        return counted;
+    }
+};
 
 // Nothing of a saved record waits inside the program for its end. (That it is
 // synced to the disk is shown by the failed syncs below.)
@@ -53,18 +64,21 @@ TEST_F(RobustnessTest, RecordIsInTheFileOnceTheMenuComesBack) {
         LiveRun run = start_program(folder_);
         type_keys(run, "e\n" + kSmithAnswers);
         ASSERT_TRUE(wait_for_screen(run, kMenu, 2));
-        send_signal(run, signal);
-        RunResult ended = finish_program(run);
-        EXPECT_EQ(ended.signal, signal);
+        kill(run.pid, signal);
+        EXPECT_EQ(finish_program(run).signal, signal);
         EXPECT_EQ(read_file(data_file()), kSmithJohn);
     }
 }
 
 // Each system call on the data file fails in turn, at each of its occurrences in
-// a run that saves one record, on files of every shape; then a failed sync with
-// each call of its undo failing too. Whatever fails, the file loads as before or
-// as before plus the new record, and the screen says "could not save" exactly
-// when it loads as before after a complete form.
+// a run that lists the names and saves one record, on files of every shape; then
+// a failed sync with each call of its undo failing too. Clean runs of the first
+// steps tell which part of the run a call belongs to:
+// - start-up: the program says it cannot open the list, or runs as if nothing
+//   failed (it reads without the shared lock); never a short or empty list;
+// - the count before the form: it says it cannot save, asks nothing, writes nothing;
+// - the save: the file loads as before or as before plus the new record, last,
+//   and "could not save" is said exactly when it loads as before.
 TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
     const std::pair<const char*, std::string> shapes[] = {
         {"empty", ""},
@@ -75,36 +89,37 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
         {"full", records(100)},
     };
     const char* const calls[] = {"newfstatat", "pread64", "fcntl", "pwrite64", "fsync", "ftruncate"};
-    // How often each call is made on the data file in the run just traced.
-    auto occurrences = [this] {
-        std::map<std::string, int> counted;
-        std::istringstream trace(read_file(folder_ + "/.trace"));
-        for (std::string line; std::getline(trace, line);) ++counted[line.substr(0, line.find('('))];
-        return counted;
+    const std::string input = "d\n" + kSave;
+    // A clean traced run of `typed`: its screen, and how often it made each call.
+    auto clean_run = [this](const std::string& before, const std::string& typed) {
+        write_file(data_file(), before);
+        RunOptions traced;
+        traced.wrapper = under_strace(data_file(), {});
+        RunResult run = run_program(folder_, typed, traced);
+        return std::make_pair(run, calls_made());
     };
-    ASSERT_TRUE(file_exists("/usr/bin/strace")) << "the fault injection needs strace";
 
     for (const auto& [shape, before] : shapes) {
         write_file(data_file(), before);
         const std::string loaded_before = loaded_records(folder_);
         ASSERT_NE(loaded_before, "unreadable");
-        RunOptions traced;
-        traced.wrapper = under_strace(data_file(), {});
-        ASSERT_EQ(run_program(folder_, kSave, traced).status, 0);
-        std::map<std::string, int> clean = occurrences();
-        if (shape != std::string("full")) {
-            EXPECT_EQ(clean["fsync"], 1) << shape << ": every save is synced";
-        }
+        std::map<std::string, int> at_start = clean_run(before, "d\n").second;
+        std::map<std::string, int> to_form = clean_run(before, "d\ne\n").second;
+        auto [clean, made] = clean_run(before, input);
+        const std::string clean_file = read_file(data_file());
+        bool full = shape == std::string("full");
+        EXPECT_EQ(made["fsync"], full ? 0 : 1) << shape << ": every save is synced";
 
         std::vector<std::vector<std::string>> faults;
         for (const char* call : calls) {
-            for (int n = 1; n <= clean[call]; ++n) faults.push_back({std::string(call) + ":error=EIO:when=" + std::to_string(n)});
+            for (int n = 1; n <= made[call]; ++n) faults.push_back({std::string(call) + ":error=EIO:when=" + std::to_string(n)});
         }
         // The sync fails, then each later call of the undo (later syncs: all of them).
         write_file(data_file(), before);
-        traced.wrapper = under_strace(data_file(), {"fsync:error=EIO:when=1"});
-        run_program(folder_, kSave, traced);
-        std::map<std::string, int> undo = occurrences();
+        RunOptions failed_sync;
+        failed_sync.wrapper = under_strace(data_file(), {"fsync:error=EIO:when=1"});
+        run_program(folder_, input, failed_sync);
+        std::map<std::string, int> undo = calls_made();
         for (const char* call : {"ftruncate", "pwrite64"}) {
             for (int n = 1; n <= undo[call]; ++n) {
                 faults.push_back({"fsync:error=EIO:when=1", std::string(call) + ":error=EIO:when=" + std::to_string(n)});
@@ -113,74 +128,52 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
         for (int n = 2; n <= undo["fsync"]; ++n) faults.push_back({"fsync:error=EIO:when=1.." + std::to_string(n)});
 
         for (const std::vector<std::string>& fault : faults) {
-            SCOPED_TRACE(std::string(shape) + ": " + fault.back());
+            const std::string& last = fault.back();
+            SCOPED_TRACE(std::string(shape) + ": " + last);
+            const std::string call = last.substr(0, last.find(':'));
+            const int when = std::stoi(last.substr(last.find_last_of("=.") + 1));
             write_file(data_file(), before);
             RunOptions injected;
             injected.wrapper = under_strace(data_file(), fault);
-            RunResult run = run_program(folder_, kSave, injected);
+            RunResult run = run_program(folder_, input, injected);
             EXPECT_EQ(run.signal, 0);
-            if (run.screen == kOpenErrorText) {
-                EXPECT_EQ(run.status, 1);
-                EXPECT_EQ(read_file(data_file()), before);
-                continue;
-            }
-            EXPECT_EQ(run.status, 0);
+            EXPECT_NE(read_file(folder_ + "/.trace").find("(INJECTED)"), std::string::npos) << "the fault was met";
             std::string loaded = loaded_records(folder_);
             bool as_before = loaded == loaded_before;
-            EXPECT_TRUE(as_before || loaded == loaded_before + kSmithJohn) << "the file loads as neither";
-            bool said_not_saved = run.screen.find(kSaveErrorText) != std::string::npos;
-            if (run.screen.find(kLastPrompt) != std::string::npos) {
-                EXPECT_EQ(said_not_saved, as_before);
-            } else {
+            if (fault.size() == 1 && when <= at_start[call]) {
+                bool refused = run.screen == kOpenErrorText && run.status == 1 && read_file(data_file()) == before;
+                bool unharmed = run.screen == clean.screen && run.status == 0 && read_file(data_file()) == clean_file;
+                EXPECT_TRUE(refused || unharmed) << run.screen;
+            } else if (fault.size() == 1 && when <= to_form[call]) {
+                EXPECT_NE(run.screen.find(kSaveErrorText), std::string::npos);
+                EXPECT_EQ(run.screen.find(kPrompts[0]), std::string::npos) << "no form for a record that cannot be saved";
                 EXPECT_TRUE(as_before);
-                EXPECT_TRUE(said_not_saved || run.screen.find(kFullText) != std::string::npos);
-            }
-            if (shape == std::string("full")) {
-                EXPECT_TRUE(as_before) << "never past 100 records";
+            } else {
+                EXPECT_EQ(run.status, 0);
+                EXPECT_TRUE(as_before || loaded == loaded_before + kSmithJohn) << "the file loads as neither";
+                EXPECT_EQ(run.screen.find(kSaveErrorText) != std::string::npos, as_before);
+                EXPECT_TRUE(!full || as_before) << "never past 100 records";
             }
         }
     }
 }
 
-// A list that cannot be read whole is never shown short nor counted as empty, and
-// a save that cannot have the lock writes nothing. (The calls are counted on the
-// data file: open's status query and flags come first, then loading's size query,
-// its scan and its read, each under and then out of the shared lock.)
-TEST_F(FaultInjectionTest, FailedReadsAndLocksAreReportedNeverGuessed) {
-    struct FaultCase {
-        const char* fault;
-        std::string input;
-        std::string screen;
-        int status;
-    };
-    const std::string refused = kMenu + kSaveErrorText + kMenu + kBye;
-    const FaultCase cases[] = {
-        {"newfstatat:error=EIO:when=2", "d\nq\n", kOpenErrorText, 1},
-        {"pread64:error=EIO:when=1", "d\nq\n", kOpenErrorText, 1},
-        {"pread64:error=EIO:when=2", "d\nq\n", kOpenErrorText, 1},
-        {"newfstatat:error=EIO:when=3", "e\nq\n", refused, 0},
-        {"pread64:error=EIO:when=3", "e\nq\n", refused, 0},
-        {"fcntl:error=ENOLCK:when=5", kSave, kMenu + kFormPrompts + kSaveErrorText + kMenu + kBye, 0},
-    };
-    ASSERT_TRUE(file_exists("/usr/bin/strace")) << "the fault injection needs strace";
-    for (const FaultCase& c : cases) {
-        SCOPED_TRACE(c.fault);
-        write_file(data_file(), records(3));
-        RunOptions injected;
-        injected.wrapper = under_strace(data_file(), {c.fault});
-        RunResult run = run_program(folder_, c.input, injected);
-        EXPECT_EQ(run.screen, c.screen);
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(read_file(data_file()), records(3));
-        EXPECT_NE(read_file(folder_ + "/.trace").find("(INJECTED)"), std::string::npos) << "the fault was met";
-    }
+// The spooler's child sets itself up before lp starts; when a step fails, lp is
+// never started, so it can neither print the console's input nor speak on the screen.
+TEST_F(FaultInjectionTest, ASpoolerThatCannotBeSetUpIsNeverStarted) {
+    write_file(data_file(), kSmithJohn);
+    RunOptions options = with_recording_lp(folder_);
+    options.wrapper = under_strace("/dev/null", {"openat:error=EACCES"});
+    RunResult run = run_program(folder_, "p\nSmith\nq\n", options);
+    EXPECT_EQ(run.screen, kMenu + kAsk + kMenu + kBye);
+    EXPECT_TRUE(recorded_jobs(folder_).empty());
+    EXPECT_NE(read_file(folder_ + "/.trace").find("(INJECTED)"), std::string::npos) << "the fault was met";
 }
-
 // A program that holds the lock on the list is waited for: by loading, so that
 // its half-written record is never shown, and by a save, which then counts again
 // and lands after the record that program wrote.
 TEST_F(RobustnessTest, ALockHeldByAnotherProgramIsWaitedFor) {
-    const std::string brown = named_record("Brown", "Ann");
+    const std::string brown = record_bytes({"Brown", "Ann"});
     struct LockCase {
         const char* name;
         std::string typed_before;  // before the lock is taken
@@ -210,7 +203,7 @@ TEST_F(RobustnessTest, ALockHeldByAnotherProgramIsWaitedFor) {
         LiveRun run = start_program(folder_);
         if (!lock_first) {
             type_keys(run, c.typed_before);
-            ASSERT_TRUE(wait_for_screen(run, kLastPrompt, 1));
+            ASSERT_TRUE(wait_for_screen(run, kPrompts.back(), 1));
             ASSERT_EQ(fcntl(other, F_SETLKW, &lock), 0);
         }
         ASSERT_EQ(pwrite(other, brown.data(), c.first_piece, kRecordSize), static_cast<ssize_t>(c.first_piece));
@@ -234,7 +227,7 @@ TEST_F(RobustnessTest, TwoProgramsRaceForTheHundredthRecord) {
     ASSERT_EQ(symlink(data_file().c_str(), (second + "/Maillist.dat").c_str()), 0);
     LiveRun runs[2] = {start_program(folder_), start_program(second)};
     for (LiveRun& run : runs) type_keys(run, "e\n" + kAllButLast);
-    for (LiveRun& run : runs) ASSERT_TRUE(wait_for_screen(run, kLastPrompt, 1));
+    for (LiveRun& run : runs) ASSERT_TRUE(wait_for_screen(run, kPrompts.back(), 1));
     for (LiveRun& run : runs) type_keys(run, "1995 Coupe\nq\n");
     int refused = 0;
     for (LiveRun& run : runs) {
@@ -299,10 +292,7 @@ TEST_F(RobustnessTest, MemoryDoesNotGrowWithTheLengthOfALine) {
 // the program's patience, and is not left behind as a zombie when it ends.
 TEST_F(RobustnessTest, SlowSpoolerNeitherHoldsTheMenuNorLingers) {
     write_file(data_file(), kSmithJohn);
-    install_recording_lp(folder_, "sleep 8");
-    RunOptions with_lp;
-    with_lp.path = folder_ + "/bin:/usr/bin:/bin";
-    LiveRun run = start_program(folder_, with_lp);
+    LiveRun run = start_program(folder_, with_recording_lp(folder_, "sleep 8"));
     // A spooler that stops reading must cost a failed write, never the program.
     ASSERT_TRUE(wait_for_screen(run, kMenu, 1));
     EXPECT_TRUE(ignores_signal(run, SIGPIPE));

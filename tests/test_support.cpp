@@ -1,7 +1,6 @@
-// Scratch folders, byte-built files and the runner that starts the real program.
+// Scratch folders, the program's texts, byte-built files and the runner that
+// starts the real program.
 #include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -27,17 +26,35 @@ constexpr unsigned kRunTimeLimitSeconds = 20;
 
 }  // namespace
 
-std::string make_scratch() {
+std::vector<std::string> program_texts(const std::string& name) {
+    std::ifstream file(LEDGERINE_TEXTS);
+    if (!file) std::abort();
+    std::vector<std::string> found;
+    for (std::string line; std::getline(file, line);) {
+        if (line.compare(0, name.size() + 1, name + "\t") != 0) continue;
+        std::string text;
+        for (std::size_t i = name.size() + 1; i < line.size(); ++i) {
+            bool newline = line[i] == '\\' && i + 1 < line.size() && line[i + 1] == 'n';
+            text += newline ? '\n' : line[i];
+            i += newline ? 1 : 0;
+        }
+        found.push_back(text);
+    }
+    if (found.empty()) std::abort();
+    return found;
+}
+
+void ScratchTest::SetUp() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/ledgerine-test-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     if (mkdtemp(name.data()) == nullptr) std::abort();
-    return name.data();
+    folder_ = name.data();
 }
 
-void remove_scratch(const std::string& folder) {
-    std::string command = "rm -rf '" + folder + "'";
+void ScratchTest::TearDown() {
+    std::string command = "rm -rf '" + folder_ + "'";
     if (std::system(command.c_str()) != 0) std::abort();
 }
 
@@ -69,15 +86,12 @@ std::string record_bytes(std::initializer_list<const char*> fields) {
     return bytes;
 }
 
-std::string named_record(const char* last, const char* first) {
-    return record_bytes({last, first});
-}
-
 std::string records(int count) {
     std::string bytes;
-    for (int i = 0; i < count; ++i) bytes += named_record(("Name" + std::to_string(i)).c_str(), "First");
+    for (int i = 0; i < count; ++i) bytes += record_bytes({("Name" + std::to_string(i)).c_str(), "First"});
     return bytes;
 }
+
 
 namespace {
 
@@ -124,12 +138,11 @@ RunResult wait_for(const std::string& folder, pid_t child) {
     wait4(child, &wait_status, 0, &usage);
     RunResult result;
     result.screen = read_file(folder + "/.stdout");
-    result.errors = read_file(folder + "/.stderr");
     if (WIFEXITED(wait_status)) result.status = WEXITSTATUS(wait_status);
     if (WIFSIGNALED(wait_status)) result.signal = WTERMSIG(wait_status);
     result.peak_memory_kib = usage.ru_maxrss;
     // The program never writes to standard error; a checker it runs in reports there.
-    EXPECT_EQ(result.errors, "") << "standard error of a run in " << folder;
+    EXPECT_EQ(read_file(folder + "/.stderr"), "") << "standard error of a run in " << folder;
     return result;
 }
 
@@ -170,10 +183,6 @@ bool wait_for_screen(const LiveRun& run, const std::string& text, int times) {
         usleep(5000);
     }
     return false;
-}
-
-void send_signal(const LiveRun& run, int signal) {
-    kill(run.pid, signal);
 }
 
 RunResult finish_program(LiveRun& run) {
@@ -220,7 +229,7 @@ std::string loaded_records(const std::string& folder) {
     return std::string(reinterpret_cast<const char*>(table.slots), table.count * kRecordSize);
 }
 
-void install_recording_lp(const std::string& folder, const std::string& then) {
+RunOptions with_recording_lp(const std::string& folder, const std::string& then) {
     mkdir((folder + "/bin").c_str(), 0755);
     mkdir((folder + "/jobs").c_str(), 0755);
     std::string script =
@@ -233,12 +242,16 @@ void install_recording_lp(const std::string& folder, const std::string& then) {
         "echo 'lp: chatter on standard error' >&2\n" + then + "\n";
     write_file(folder + "/bin/lp", script);
     chmod((folder + "/bin/lp").c_str(), 0755);
+    RunOptions options;
+    options.path = folder + "/bin:" + options.path;
+    return options;
 }
 
 std::vector<std::string> recorded_jobs(const std::string& folder) {
     std::vector<std::string> jobs;
     for (int n = 0; file_exists(folder + "/jobs/" + std::to_string(n)); ++n) {
         jobs.push_back(read_file(folder + "/jobs/" + std::to_string(n)));
+        EXPECT_EQ(read_file(folder + "/jobs/.args" + std::to_string(n)), "-s\n") << "each job is handed over quietly";
     }
     return jobs;
 }

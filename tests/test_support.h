@@ -1,47 +1,60 @@
-// Helpers for the tests: scratch folders, files built byte by byte, records, and
-// runs of the built program with scripted input.
+// Helpers for the tests: the scratch-folder fixture, the program's texts, records
+// built from the layout, and runs of the built program with scripted input.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
-// The program's own texts that nearly every run shows.
-const std::string kMenu =
-    "\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n"
-    "[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n";
-const std::string kAsk = "Please Enter The Last Name of the Customer\n";
-const std::string kBye = "Thanks For Using Ledgerine";
-const std::string kSaveErrorText = "\n\n Error: could not save the record.";
-const std::string kFullText = "there are 100 records already";
-const std::string kOpenErrorText = "\n\n Error: could not open the requested file.";
-const std::string kFormPrompts =
-    "Last Name:  First Name:  Address:  City:  Province Code:  Postal Code:  Telephone Number:  Year & Model:  ";
+// The texts of that name in tests/data/program_texts.tsv, in file order.
+std::vector<std::string> program_texts(const std::string& name);
 
-// A fresh folder under the system's temporary folder, removed by remove_scratch.
-std::string make_scratch();
-void remove_scratch(const std::string& folder);
+// The program's own texts. Inline, so that each is made before the constants of
+// any test file that builds on it.
+inline const std::string kMenu = program_texts("menu")[0];
+inline const std::string kAsk = program_texts("ask")[0];
+inline const std::string kBye = program_texts("farewell")[0];
+inline const std::string kInvalidText = program_texts("invalid")[0];
+inline const std::string kOpenErrorText = program_texts("open_error")[0];
+inline const std::string kSaveErrorText = program_texts("save_error")[0];
+inline const std::string kFullText = program_texts("full")[0];
+// The form's prompts and too-long messages, in record order, and every prompt in a row.
+inline const std::vector<std::string> kPrompts = program_texts("prompt");
+inline const std::vector<std::string> kTooLong = program_texts("too_long");
+inline const std::string kFormPrompts = [] {
+    std::string all;
+    for (const std::string& prompt : kPrompts) all += prompt;
+    return all;
+}();
 
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
-// The 136 bytes of a record from its eight field texts, zeros after each text.
+// The 136 bytes of a record from its field texts, zeros after each text.
 std::string record_bytes(std::initializer_list<const char*> fields);
-
-// A record whose last and first names are given and whose other fields are empty.
-std::string named_record(const char* last, const char* first);
-// `count` such records, each with a name of its own.
+// `count` records, each with a last name of its own.
 std::string records(int count);
 
 // The customer most tests enter or load, as typed and as stored.
-const std::string kSmithAnswers = "Smith\nJohn\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n";
-const std::string kSmithJohn =
+inline const std::string kSmithAnswers = "Smith\nJohn\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n";
+inline const std::string kSmithJohn =
     record_bytes({"Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B", "555-1234", "1995 Coupe"});
+
+// Each test works in a scratch folder of its own, which plays drive A:.
+class ScratchTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+    std::string data_file() const { return folder_ + "/Maillist.dat"; }
+    std::string folder_;
+};
 
 struct RunResult {
     std::string screen;  // standard output
-    std::string errors;  // standard error, which every run checks is empty
     int status = -1;     // exit status, or -1 when ended by a signal
     int signal = 0;
     long peak_memory_kib = 0;
@@ -53,7 +66,8 @@ struct RunOptions {
     std::vector<std::string> wrapper;    // a command the program runs under (strace)
 };
 
-// Runs the program in `folder` with `input` as its standard input.
+// Runs the program in `folder` with `input` as its standard input. Every run
+// checks that nothing reached standard error.
 RunResult run_program(const std::string& folder, const std::string& input, const RunOptions& options = {});
 RunResult run_program_on_file(const std::string& folder, const std::string& input_file, const RunOptions& options = {});
 
@@ -68,7 +82,6 @@ LiveRun start_program(const std::string& folder, const RunOptions& options = {})
 void type_keys(const LiveRun& run, const std::string& keys);
 // Waits (a bounded time) until the screen so far holds `text` `times` times.
 bool wait_for_screen(const LiveRun& run, const std::string& text, int times);
-void send_signal(const LiveRun& run, int signal);
 // The states ('S', 'Z', ...) of the program's child processes, from /proc.
 std::string child_states(const LiveRun& run);
 // Whether the program ignores the signal, from /proc.
@@ -76,12 +89,12 @@ bool ignores_signal(const LiveRun& run, int signal);
 // Ends the input and waits for the program to end.
 RunResult finish_program(LiveRun& run);
 
-// A stand-in `lp` in `folder`/bin that keeps each job as `folder`/jobs/N and
-// prints chatter of its own that must never reach the program's screen; then
-// runs `then`, a shell command.
-void install_recording_lp(const std::string& folder, const std::string& then = "");
+// A stand-in `lp` in `folder`/bin, first on the returned options' PATH, that
+// keeps each job as `folder`/jobs/N and its arguments as jobs/.argsN, says
+// things of its own that must never reach the program's screen, then runs `then`.
+RunOptions with_recording_lp(const std::string& folder, const std::string& then = "");
+std::vector<std::string> recorded_jobs(const std::string& folder);
 
 // The records the program would load from the data file in `folder`, as bytes;
 // "unreadable" when it could not load them.
 std::string loaded_records(const std::string& folder);
-std::vector<std::string> recorded_jobs(const std::string& folder);

@@ -1,0 +1,168 @@
+// The running program, case by case: the data file before and what is typed;
+// then the screen, the exit status, the data file and the print jobs, each byte
+// for byte. Menu, views, entry form, printing and the end of input.
+#include <sys/stat.h>
+
+#include "console/console_io.h"
+#include "test_support.h"
+
+namespace {
+
+const std::string kBrownAnn = record_bytes({"Brown", "Ann", "48 Elm Avenue", "Toronto", "", "M5V2T", "416", "2001"});
+const std::string kSmithAlice = record_bytes({"Smith", "Alice", "300 Portage", "Winnipeg", "MB", "R3C4T", "204", ""});
+const std::string kList = kSmithJohn + kBrownAnn + kSmithAlice;
+const std::string kNames = "\nSmith  John\nBrown  Ann\nSmith  Alice";
+const std::string kSmithViews =
+    "\n\nSmith   John\n12 Main St  Ottawa\nON    K1A0B\n555-1234\n1995 Coupe\n"
+    "\n\nSmith   Alice\n300 Portage  Winnipeg\nMB    R3C4T\n204\n\n";
+const std::string kJohnJob = "Smith  John\r\n12 Main St  Ottawa\r\nON   K1A0B\r\n555-1234\r\n1995 Coupe\r\n";
+const std::string kAliceJob = "Smith  Alice\r\n300 Portage  Winnipeg\r\nMB   R3C4T\r\n204\r\n\r\n";
+const std::string kQuietPrint = kMenu + kAsk + kMenu + kBye;
+
+enum class Spooler { kRecording, kRefusing, kMissing };
+
+struct ProgramCase {
+    const char* name;
+    std::optional<std::string> file;  // the data file before; none: there is none
+    std::string input;
+    std::string screen;
+    int status = 0;
+    std::optional<std::string> file_after = std::nullopt;  // none: as before
+    std::vector<std::string> jobs = {};
+    Spooler spooler = Spooler::kRecording;
+    long long file_size_limit = -1;
+    const char* file_name = "Maillist.dat";
+};
+
+std::string with_crlf(const std::string& lines) {
+    std::string crlf;
+    for (char c : lines) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    return crlf;
+}
+
+// Every field first gets an answer one byte too long, then one that just fits.
+ProgramCase each_limit_case() {
+    ProgramCase c{"each field refuses one byte past its limit", "", "e\n", kMenu, 0, ""};
+    for (std::size_t i = 0; i < kFieldCount; ++i) {
+        const FieldLayout& field = kFieldLayouts[i];
+        std::string fits(field.limit, static_cast<char>('a' + i));
+        c.input += std::string(field.limit + 1, 'X') + "\n" + fits + "\n";
+        c.screen += kPrompts[i] + kTooLong[i] + kPrompts[i];
+        *c.file_after += fits + std::string(field.width - field.limit, '\0');
+    }
+    c.input += "q\n";
+    c.screen += kMenu + kBye;
+    return c;
+}
+
+using ProgramTest = ScratchTest;
+
+TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
+    std::string no_nul = kBrownAnn;
+    const std::string twenty(20, 'L');
+    no_nul.replace(0, 20, twenty);
+    std::string empty_last = kBrownAnn;
+    empty_last[0] = '\0';
+    // The CR is the last byte of the first read of the input, its LF the first of the next.
+    const std::string before_cr = "\ns\nSmith";
+    const std::string split_crlf = "s\n" + std::string(kInputBufferSize - 1 - 2 - before_cr.size(), 'A') + before_cr;
+    const std::string unfinished = kSmithAnswers.substr(0, kSmithAnswers.size() - 1);
+    const std::string before_limit = records(64) + "\n";
+
+    const ProgramCase cases[] = {
+        // The menu.
+        {"quit at once", kList, "q\n", kMenu + kBye},
+        {"the rest of the quit line is ignored", kList, "quit\n", kMenu + kBye},
+        {"names in file order, no final newline", kList, "d\nq\n", kMenu + kNames + kMenu + kBye},
+        {"dog lists once and drops og", kList, "dog\nq\n", kMenu + kNames + kMenu + kBye},
+        {"upper case, Enter alone and other bytes are no commands", kList, "D\n\n7\n" + std::string(1, '\0') + "\nq\n",
+         kMenu + kInvalidText + kMenu + kInvalidText + kMenu + kInvalidText + kMenu + kInvalidText + kMenu + kBye},
+        {"no data file: the error before any menu", std::nullopt, "d\nq\n", kOpenErrorText, 1},
+        {"a list copied with another case is found", kSmithJohn, "d\nq\n", kMenu + "\nSmith  John" + kMenu + kBye, 0,
+         std::nullopt, {}, Spooler::kRecording, -1, "MAILLIST.DAT"},
+        // Search and print.
+        {"an empty list shows and prints nothing", "", "d\ns\nSmith\np\nSmith\nq\n",
+         kMenu + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
+        {"search shows every match in file order", kList, "s\nSmith\nq\n", kMenu + kAsk + kSmithViews + kMenu + kBye},
+        {"search drops the rest of the command line", kList, "smith\nSmith\nq\n",
+         kMenu + kAsk + kSmithViews + kMenu + kBye},
+        {"search is exact and case-sensitive", kList, "s\nsmith\ns\nSmit\ns\nSmith \nq\n",
+         kMenu + kAsk + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
+        {"a name longer than any field finds nothing", kList, "s\n" + std::string(100000, 'S') + "\nq\n",
+         kMenu + kAsk + kMenu + kBye},
+        {"an empty name finds the empty last names", kSmithJohn + empty_last, "s\n\nq\n",
+         kMenu + kAsk + "\n\n   Ann\n48 Elm Avenue  Toronto\n    M5V2T\n416\n2001\n" + kMenu + kBye},
+        {"a last name without NUL is its whole width", no_nul, "d\ns\n" + twenty + "\nq\n",
+         kMenu + "\n" + twenty + "  Ann" + kMenu + kAsk + "\n\n" + twenty +
+             "   Ann\n48 Elm Avenue  Toronto\n    M5V2T\n416\n2001\n" + kMenu + kBye},
+        {"each match is one job of five CR LF lines", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt,
+         {kJohnJob, kAliceJob}},
+        {"an empty province starts the third printed line", kList, "pxx\nBrown\nq\n", kQuietPrint, 0, std::nullopt,
+         {"Brown  Ann\r\n48 Elm Avenue  Toronto\r\n   M5V2T\r\n416\r\n2001\r\n"}},
+        {"no match prints nothing", kList, "p\nsmith\np\n\nq\n", kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
+        {"a spooler that refuses is not heard", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt,
+         {kJohnJob, kAliceJob}, Spooler::kRefusing},
+        {"no spooler at all is not heard", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt, {},
+         Spooler::kMissing},
+        // Line ends, and the end of the input at each kind of wait.
+        {"CR LF line ends, as written on the original console", kList, "s\r\nSmith\r\nq\r\n",
+         kMenu + kAsk + kSmithViews + kMenu + kBye},
+        {"a CR elsewhere is part of the line", kList, "s\nSmith\r\r\ns\n\rSmith\nq\n",
+         kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
+        {"a CR LF split across two reads of the input", kList, split_crlf + "\r\nq\n",
+         kMenu + kAsk + kMenu + kAsk + kSmithViews + kMenu + kBye},
+        {"a lone CR at the end of the input is data", kList, "s\nSmith\r", kMenu + kAsk + kMenu},
+        {"end of input at the menu", kList, "", kMenu},
+        {"end of input after a command line without newline", kList, "d", kMenu + kNames + kMenu},
+        {"end of input at the name question", kList, "s\n", kMenu + kAsk},
+        {"end of input right after the command letter", kList, "p", kMenu + kAsk},
+        {"a last line without newline is still a line", kList, "s\nSmith", kMenu + kAsk + kSmithViews + kMenu},
+        // The entry form.
+        {"a record is saved as typed and listed only from the next start", kBrownAnn,
+         "e and the rest\n" + kSmithAnswers + "d\nq\n", kMenu + kFormPrompts + kMenu + "\nBrown  Ann" + kMenu + kBye, 0,
+         kBrownAnn + kSmithJohn},
+        {"answers with CR LF line ends", "", with_crlf("e\n" + kSmithAnswers + "q\n"),
+         kMenu + kFormPrompts + kMenu + kBye, 0, kSmithJohn},
+        each_limit_case(),
+        {"empty answers, and a line of a megabyte", "", "e\n" + std::string(1 << 20, 'z') + "\n\n\n\n\n\n\n\n\nq\n",
+         kMenu + kPrompts[0] + kTooLong[0] + kFormPrompts + kMenu + kBye, 0, std::string(kRecordSize, '\0')},
+        {"the hundredth record is the last", records(99), "e\n" + kSmithAnswers + "e\nq\n",
+         kMenu + kFormPrompts + kMenu + kFullText + kMenu + kBye, 0, records(99) + kSmithJohn},
+        {"a list past 100 records refuses too", records(101), "e\nq\n", kMenu + kFullText + kMenu + kBye},
+        {"end of input in the form saves nothing of that record", "", "e\n" + kSmithAnswers + "e\nBrown\nAnn\n",
+         kMenu + kFormPrompts + kMenu + kPrompts[0] + kPrompts[1] + kPrompts[2], 0, kSmithJohn},
+        {"the last answer may end with the end of input", "", "e\n" + unfinished, kMenu + kFormPrompts + kMenu, 0,
+         kSmithJohn},
+        {"whitespace after the last record is written over", kBrownAnn + "\r\n\r\n", "e\n" + kSmithAnswers + "q\n",
+         kMenu + kFormPrompts + kMenu + kBye, 0, kBrownAnn + kSmithJohn},
+        // The size limit lets the record write over the newline but not grow the
+        // file: a partial write that must be undone.
+        {"a save that cannot be made says so and leaves the file", before_limit, "e\n" + kSmithAnswers + "q\n",
+         kMenu + kFormPrompts + kSaveErrorText + kMenu + kBye, 0, std::nullopt, {}, Spooler::kRecording,
+         static_cast<long long>(before_limit.size())},
+    };
+    int index = 0;
+    for (const ProgramCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string folder = folder_ + "/" + std::to_string(index++);
+        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+        const std::string file = folder + "/" + c.file_name;
+        if (c.file) write_file(file, *c.file);
+        RunOptions options = with_recording_lp(folder, c.spooler == Spooler::kRefusing ? "exit 1" : "");
+        if (c.spooler == Spooler::kMissing) options.path = folder + "/nowhere";
+        options.file_size_limit = c.file_size_limit;
+
+        RunResult run = run_program(folder, c.input, options);
+        EXPECT_EQ(run.screen, c.screen);
+        EXPECT_EQ(run.status, c.status);
+        EXPECT_EQ(run.signal, 0);
+        if (c.file) {
+            EXPECT_EQ(read_file(file), c.file_after.value_or(*c.file));
+        } else {
+            EXPECT_FALSE(file_exists(file)) << "the data file is never created";
+        }
+        EXPECT_EQ(recorded_jobs(folder), c.jobs);
+    }
+}
+
+}  // namespace
