@@ -1,24 +1,7 @@
 // Formats the record table as CSV: quoting, the header row and the row ends.
 #include "export/csv_export.h"
 
-#include <string_view>
-
 namespace {
-
-// The labels of the entry form, in record order.
-constexpr std::string_view kFieldLabels[kFieldCount] = {
-    "Last Name",   "First Name",  "Address",          "City",
-    "Province Code", "Postal Code", "Telephone Number", "Year & Model",
-};
-
-constexpr std::size_t header_length() {
-    std::size_t length = (kFieldCount - 1) + 2;
-    for (std::string_view label : kFieldLabels) length += label.size();
-    return length;
-}
-static_assert(header_length() <= kLongestCsvRow, "the header fits in the room of one row");
-
-constexpr std::string_view kCharactersToQuote = ",\"\r\n";
 
 // Appends one field at `out`, quoted only when a spreadsheet would misread it
 // bare; returns the end of what was written.
@@ -45,7 +28,7 @@ void format_csv(const RecordTable& table, CsvText& csv) {
     char* out = csv.bytes;
     for (std::size_t field = 0; field < kFieldCount; ++field) {
         if (field > 0) *out++ = ',';
-        out = put_field(out, kFieldLabels[field]);
+        out = put_field(out, kCsvHeaderLabels[field]);
     }
     out = end_row(out);
     for (std::size_t row = 0; row < table.count; ++row) {
