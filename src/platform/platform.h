@@ -1,5 +1,5 @@
-// The thin layer between the program and the machine: the console's input, the
-// data file "a:Maillist.dat" on drive A:, and the printer "PRN".
+// The thin layer between the programs and the machine: the console's input, the
+// data file "a:Maillist.dat" on drive A:, the printer "PRN" and standard output.
 #pragma once
 
 #include <cstddef>
@@ -48,3 +48,7 @@ void platform_unlock(int file);
 //   device write cannot be abandoned half way without losing the job's end.
 constexpr int kPrinterPatienceSeconds = 5;
 void platform_print_job(std::string_view text);
+
+// Writes all `length` bytes to standard output as they are (no line-end
+// conversion); false when any of them could not be written.
+bool platform_write_standard_output(const char* bytes, std::size_t length);

@@ -241,3 +241,7 @@ void platform_print_job(std::string_view text) {
     close(pipe_ends[1]);
     if (spooler > 0) wait_for_spooler(spooler);
 }
+
+bool platform_write_standard_output(const char* bytes, std::size_t length) {
+    return write_all(STDOUT_FILENO, bytes, length);
+}

@@ -116,3 +116,17 @@ void platform_print_job(std::string_view text) {
     (void)std::fwrite(text.data(), 1, text.size(), printer);
     (void)std::fclose(printer);  // nothing about the printer is ever reported
 }
+
+bool platform_write_standard_output(const char* bytes, std::size_t length) {
+    // In text mode each LF would go out as CR LF, and a CR LF as CR CR LF.
+    constexpr int kStandardOutput = 1;
+    if (_setmode(kStandardOutput, _O_BINARY) < 0) return false;
+    while (length > 0) {
+        unsigned piece = static_cast<unsigned>(length < kLargestTransfer ? length : kLargestTransfer);
+        int written = _write(kStandardOutput, bytes, piece);
+        if (written <= 0) return false;
+        bytes += written;
+        length -= static_cast<std::size_t>(written);
+    }
+    return true;
+}

@@ -1,0 +1,86 @@
+# ledgerine-export on byte-built lists, its CSV read back by Python's csv module.
+# Usage: export_test.py EXPORTER CORPUS_DIR (LEDGERINE_TEST_EXPORTER and
+# LEDGERINE_TEST_WRAPPER as for the program's own tests).
+import csv, fcntl, io, os, subprocess, sys, tempfile, time
+
+WIDTHS = (20, 20, 30, 20, 3, 8, 15, 20)
+HEADER = b"Last Name,First Name,Address,City,Province Code,Postal Code,Telephone Number,Year & Model\r\n"
+COMMAND = os.environ.get("LEDGERINE_TEST_WRAPPER", "").split() + [os.path.abspath(os.environ.get("LEDGERINE_TEST_EXPORTER", sys.argv[1]))]
+ROOT = tempfile.TemporaryDirectory()
+failures = []
+
+def record(*fields):  # a field as long as its width has no NUL
+    return b"".join(f.ljust(w, b"\0") for f, w in zip(fields, WIDTHS))
+
+def loaded(data):  # what loading makes of a file: its first 100 records
+    data = data[:len(data.rstrip(b" \t\n\v\f\r"))]
+    data += b"\0" * (-len(data) % 136)
+    return [[data[at + sum(WIDTHS[:i]):at + sum(WIDTHS[:i + 1])].split(b"\0")[0] for i in range(8)]
+            for at in range(0, min(len(data), 100 * 136), 136)]
+
+def texts(rows):
+    return [[f.decode("latin-1") for f in row] for row in rows]
+
+def parse(out):
+    return list(csv.reader(io.StringIO(out.decode("latin-1"), newline="")))
+
+def export(data, stdout=subprocess.PIPE, start=lambda: None):
+    folder = tempfile.mkdtemp(dir=ROOT.name)
+    if data is not None:
+        with open(os.path.join(folder, "Maillist.dat"), "wb") as f:
+            f.write(data)
+    run = subprocess.run(COMMAND, cwd=folder, stdout=stdout, stderr=subprocess.PIPE, preexec_fn=start)
+    return run, folder
+
+def check(name, data, rows):
+    run, _ = export(data)
+    out = run.stdout
+    expected = [HEADER.decode()[:-2].split(",")] + texts(rows)
+    written = io.StringIO(newline="")
+    csv.writer(written, lineterminator="\r\n").writerows(expected)
+    # Read back field for field, and byte for byte as a reference writer puts it.
+    if (run.returncode, run.stderr) != (0, b"") or parse(out) != expected or out != written.getvalue().encode("latin-1"):
+        failures.append(f"{name}: status {run.returncode}, stderr {run.stderr!r}, stdout {out[:400]!r}")
+
+plain = [b"Brown", b"Ann", b"48 Elm Avenue", b"Toronto", b"ON", b"M5V2T", b"416-555-0199", b"2001 Sedan"]
+awkward = [b"Smith, Jr.", b'Bob "Bo"', b"12 Main\rSt", b"Line\nTwo", b"", b"K1A0B", b"\x80\xe9\xff caf\x82", b"  Coupe  "]
+full = [b"L" * 20, b'"' * 20, b"A," * 15, b"C\r\n" * 6 + b"CC", b"ONT", b"12345678", b"9" * 15, b"\xff" * 20]
+quotes = [b'"' * w for w in WIDTHS]  # every row at its longest
+CASES = [
+    ("a comma, a quote, a CR, a LF, empty, high bytes, spaces", record(*plain) + record(*awkward), [plain, awkward]),
+    ("fields without a NUL", record(*full), [full]),
+    ("an empty list", b"", []),
+    ("a whitespace tail", record(*plain) + b" \t\n\v\f\r" * 40, [plain]),
+    ("101 records, the first 100 written", record(*quotes) * 100 + record(*plain), [quotes] * 100),
+] + [(f"corpus {n}", open(os.path.join(sys.argv[2], n), "rb").read(), None) for n in sorted(os.listdir(sys.argv[2]))]
+for name, data, rows in CASES:
+    check(name, data, loaded(data) if rows is None else rows)
+
+# Failures, status 1 and one line on standard error: no list (then nothing on
+# standard output); a full disk.
+for name, data, stdout in [("no list", None, subprocess.PIPE), ("a full disk", b"", open("/dev/full", "wb"))]:
+    run, _ = export(data, stdout)
+    if run.returncode != 1 or run.stdout or run.stderr.count(b"\n") != 1:
+        failures.append(f"{name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}")
+
+# Started with standard output closed, the list must not become it.
+run, folder = export(record(*plain), start=lambda: os.close(1))
+kept = open(os.path.join(folder, "Maillist.dat"), "rb").read() == record(*plain)
+if run.returncode != 0 or not kept:
+    failures.append(f"closed standard output: status {run.returncode}, list kept: {kept}")
+
+# A record being added under the exclusive lock is waited for, then written.
+folder = tempfile.mkdtemp(dir=ROOT.name)
+with open(os.path.join(folder, "Maillist.dat"), "wb+") as held:
+    held.write(record(*plain)); held.flush()
+    fcntl.lockf(held, fcntl.LOCK_EX)
+    waiting = subprocess.Popen(COMMAND, cwd=folder, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    time.sleep(0.5)
+    held.write(record(*awkward)); held.flush()
+    fcntl.lockf(held, fcntl.LOCK_UN)
+    out, _ = waiting.communicate()
+if waiting.returncode != 0 or parse(out)[1:] != texts([plain, awkward]):
+    failures.append(f"locked list: status {waiting.returncode}, stdout {out!r}")
+
+print("\n".join(failures) or f"{len(CASES) + 4} cases pass")
+sys.exit(1 if failures else 0)
