@@ -35,9 +35,11 @@ int end_program() {
 }  // namespace
 
 int main_menu() {
-    // The list, and its screen texts, for the whole run: filled at start-up and
-    // handed to the commands. Static: too large for the stack of small machines.
+    // The list, its index by last name and its screen texts, for the whole run:
+    // made at start-up and handed to the commands that read them. Static: too
+    // large for the stack of small machines.
     static RecordTable table;
+    static LastNameIndex index;
     static RecordViews views;
     // A file that cannot be read whole is as good as missing: a shortened list
     // would look like lost records.
@@ -47,6 +49,7 @@ int main_menu() {
         flush_screen();
         return kStatusNoDataFile;
     }
+    index_last_names(table, index);
     prepare_record_views(table, views);
     begin_console_input();
 
@@ -59,13 +62,13 @@ int main_menu() {
                 display_all_names(views);
                 break;
             case 's':
-                input_left = search_records(table, views);
+                input_left = search_records(table, index, views);
                 break;
             case 'e':
                 input_left = add_record();
                 break;
             case 'p':
-                input_left = print_records(table);
+                input_left = print_records(table, index);
                 break;
             case 'q':
                 write_text(kFarewellText);

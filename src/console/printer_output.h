@@ -5,6 +5,6 @@
 #include "record_store/customer_record.h"
 
 // Returns false when the console input ended at the name question.
-bool print_records(const RecordTable& table);
+bool print_records(const RecordTable& table, const LastNameIndex& index);
 
 void print_record(const CustomerRecord& record);

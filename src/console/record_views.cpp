@@ -29,10 +29,10 @@ void display_all_names(const RecordViews& views) {
     write_text(std::string_view(views.names, views.names_length));
 }
 
-bool search_records(const RecordTable& table, const RecordViews& views) {
+bool search_records(const RecordTable& table, const LastNameIndex& index, const RecordViews& views) {
     ConsoleLine name;
     if (!ask_last_name(name)) return false;
-    SlotList found = find_by_last_name(table, line_text(name));
+    SlotRange found = find_by_last_name(table, index, line_text(name));
     for (std::size_t i = 0; i < found.count; ++i) {
         std::size_t slot = found.slots[i];
         write_text(std::string_view(views.views + views.view_ends[slot], views.view_ends[slot + 1] - views.view_ends[slot]));

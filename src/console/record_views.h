@@ -21,4 +21,4 @@ void prepare_record_views(const RecordTable& table, RecordViews& views);
 void display_all_names(const RecordViews& views);
 
 // The s command. Returns false when the console input ended at the question.
-bool search_records(const RecordTable& table, const RecordViews& views);
+bool search_records(const RecordTable& table, const LastNameIndex& index, const RecordViews& views);

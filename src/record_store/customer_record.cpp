@@ -19,10 +19,36 @@ bool last_name_matches(const CustomerRecord& record, std::string_view name) {
            std::memchr(name.data(), '\0', name.size()) == nullptr;
 }
 
-SlotList find_by_last_name(const RecordTable& table, std::string_view name) {
-    SlotList found{};
+void index_last_names(const RecordTable& table, LastNameIndex& index) {
+    std::size_t group_of[kMaxRecords];
+    std::size_t first_of_group[kMaxRecords];
+    // Each group's size is counted in group_ends[g + 1], then summed into its end.
+    index.group_count = 0;
+    index.group_ends[0] = 0;
     for (std::size_t slot = 0; slot < table.count; ++slot) {
-        if (last_name_matches(table.slots[slot], name)) found.slots[found.count++] = slot;
+        // A stored last name holds no NUL, so matching it is equality of texts.
+        std::string_view last_name = field_text(table.slots[slot].last_name);
+        std::size_t group = 0;
+        while (group < index.group_count && !last_name_matches(table.slots[first_of_group[group]], last_name)) ++group;
+        if (group == index.group_count) {
+            first_of_group[index.group_count++] = slot;
+            index.group_ends[group + 1] = 0;
+        }
+        group_of[slot] = group;
+        ++index.group_ends[group + 1];
     }
-    return found;
+    for (std::size_t group = 0; group < index.group_count; ++group) index.group_ends[group + 1] += index.group_ends[group];
+    std::size_t placed[kMaxRecords] = {};
+    for (std::size_t slot = 0; slot < table.count; ++slot) {
+        std::size_t group = group_of[slot];
+        index.slots[index.group_ends[group] + placed[group]++] = slot;
+    }
+}
+
+SlotRange find_by_last_name(const RecordTable& table, const LastNameIndex& index, std::string_view name) {
+    for (std::size_t group = 0; group < index.group_count; ++group) {
+        const std::size_t* first = index.slots + index.group_ends[group];
+        if (last_name_matches(table.slots[*first], name)) return {first, index.group_ends[group + 1] - index.group_ends[group]};
+    }
+    return {index.slots, 0};
 }
