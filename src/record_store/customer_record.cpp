@@ -20,7 +20,7 @@ bool last_name_matches(const CustomerRecord& record, std::string_view name) {
 }
 
 void index_last_names(const RecordTable& table, LastNameIndex& index) {
-    std::size_t group_of[kMaxRecords];
+    std::size_t group_of[kMaxRecords] = {};
     std::size_t first_of_group[kMaxRecords];
     // Each group's size is counted in group_ends[g + 1], then summed into its end.
     index.group_count = 0;
