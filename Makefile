@@ -1,16 +1,19 @@
-# A thin front over CMake: `make`, `make test`, `make run`.
+# A thin front over CMake and its presets (CMakePresets.json): `make`,
+# `make test`, `make run`, the package, the Windows programs and the benchmark.
 BUILD_DIR := build
 CMAKE ?= cmake
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all configure test run install package windows bench clean
+.PHONY: all test run install uninstall package windows bench clean
 
-all: configure
+# Configures preset $(1), whose folder is $(2), only where that folder has no
+# cache yet: a folder once configured keeps its own settings.
+configure = test -f $(2)/CMakeCache.txt || $(CMAKE) --preset $(1)
+
+all:
+	@$(call configure,default,$(BUILD_DIR))
 	$(CMAKE) --build $(BUILD_DIR) --parallel
-
-configure:
-	@test -f $(BUILD_DIR)/CMakeCache.txt || $(CMAKE) -S . -B $(BUILD_DIR)
 
 test: all
 	cd $(BUILD_DIR) && ctest --output-on-failure
@@ -36,19 +39,16 @@ package: all
 # Release build, measured against the machine's floor with hyperfine and GNU time
 # (packages hyperfine and time); prints a table of figures against targets.
 bench:
-	@test -f build-release/CMakeCache.txt || $(CMAKE) -S . -B build-release \
-	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DLEDGERINE_BENCH=ON
+	@$(call configure,release,build-release)
 	$(CMAKE) --build build-release --parallel
 	bash bench/run.sh build-release/ledgerine build-release/bench/do_nothing
 
 # The program for 32-bit Windows, build-windows/ledgerine.exe, and its 64-bit
 # twin, build-windows64/ledgerine.exe, cross-compiled with MinGW-w64.
 windows:
-	@test -f build-windows/CMakeCache.txt || $(CMAKE) -S . -B build-windows \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DMINGW_PROCESSOR=i686 -DBUILD_TESTING=OFF
+	@$(call configure,windows32,build-windows)
 	$(CMAKE) --build build-windows --parallel
-	@test -f build-windows64/CMakeCache.txt || $(CMAKE) -S . -B build-windows64 \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DMINGW_PROCESSOR=x86_64 -DBUILD_TESTING=OFF
+	@$(call configure,windows64,build-windows64)
 	$(CMAKE) --build build-windows64 --parallel
 
 clean:
