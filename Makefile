@@ -7,9 +7,9 @@ DESTDIR ?=
 
 .PHONY: all test run install uninstall package windows bench clean
 
-# Configures preset $(1), whose folder is $(2), only where that folder has no
-# cache yet: a folder once configured keeps its own settings.
-configure = test -f $(2)/CMakeCache.txt || $(CMAKE) --preset $(1)
+# Configures preset $(1) in folder $(2) only where that folder has no cache yet:
+# a folder once configured keeps its own settings (make BUILD_DIR=... works too).
+configure = test -f $(2)/CMakeCache.txt || $(CMAKE) --preset $(1) -B $(2)
 
 all:
 	@$(call configure,default,$(BUILD_DIR))
@@ -32,7 +32,9 @@ run: all
 install: all
 	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
-# The Debian package, build/ledgerine_<version>_<arch>.deb.
+# The Debian package, build/ledgerine_<version>_<arch>.deb, stamped with the
+# time of the last commit (cmake/cpack-project.cmake): the same commit gives
+# the same bytes.
 package: all
 	cd $(BUILD_DIR) && cpack -G DEB
 
