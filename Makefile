@@ -29,8 +29,18 @@ run: all
 	cd demo && ../$(BUILD_DIR)/ledgerine
 
 # bin/ledgerine and its manual page under PREFIX, staged under DESTDIR if given.
+# Each file written is added to installed_files.txt, for make uninstall: CMake's
+# install_manifest.txt is written over by the next install, and by cpack.
 install: all
 	DESTDIR="$(DESTDIR)" $(CMAKE) --install $(BUILD_DIR) --prefix "$(PREFIX)"
+	sed 's|^|$(DESTDIR)|' $(BUILD_DIR)/install_manifest.txt | sort -u -o $(BUILD_DIR)/installed_files.txt - \
+	  $(wildcard $(BUILD_DIR)/installed_files.txt)
+
+# Removes exactly the files make install wrote from this build folder.
+uninstall:
+	@test -f $(BUILD_DIR)/installed_files.txt || \
+	  { echo "make uninstall: nothing was installed from $(BUILD_DIR) (no installed_files.txt)"; exit 1; }
+	$(CMAKE) -DMANIFEST=$(BUILD_DIR)/installed_files.txt -P cmake/uninstall.cmake
 
 # The Debian package, build/ledgerine_<version>_<arch>.deb, stamped with the
 # time of the last commit (cmake/cpack-project.cmake): the same commit gives
