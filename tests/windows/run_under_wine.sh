@@ -7,10 +7,9 @@
 # Usage: run_under_wine.sh WIN32_EXE WIN64_EXE POSIX_PROGRAM
 # (LEDGERINE_WINE_BITS=64 runs the twin even where 32-bit code runs.)
 set -uo pipefail
-top=$(cd "$(dirname "$0")/../.." && pwd)
 posix=$(readlink -f "$3")
-
-fail() { echo "wine: cannot run the check: $1"; exit 1; }
+checks_name=wine
+source "$(dirname "$0")/../shell/checks.sh"
 install_packages() {
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"; } > "$scratch/apt.log" 2>&1 ||
     { tail -n 20 "$scratch/apt.log"; fail "could not install $*"; }
@@ -62,17 +61,6 @@ ln -sfn "$scratch/printer" "$WINEPREFIX/dosdevices/prn"
 cat <> "$scratch/printer" > "$scratch/printed" 2>/dev/null &
 reader=$!
 
-passed=0
-failed=0
-check() {  # name expected actual
-  if [ "$2" == "${3%.}" ] || [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $1"
-    diff <(printf '%s' "$2" | od -c) <(printf '%s' "$3" | od -c) | head -20
-  fi
-}
 run() {  # input; sets screen and status
   screen=$(cd "$scratch" && printf '%b' "$1" | timeout 60 "$loader" "$exe" 2>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[1]}]")
   status=${screen##*[}
@@ -80,18 +68,23 @@ run() {  # input; sets screen and status
   screen=${screen%[*}
 }
 
-menu=$'\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n'
-ask=$'Please Enter The Last Name of the Customer\n'
-bye='Thanks For Using Ledgerine'
+program_text menu menu
+program_text ask ask
+program_text bye farewell
+program_text open_error open_error
+prompts=
+for field in 1 2 3 4 5 6 7 8; do
+  program_text prompt prompt "$field"
+  prompts+=$prompt
+done
 
 run 'd\nq\n'
-check "missing data file: message" $'\n\n Error: could not open the requested file.' "$screen"
+check "missing data file: message" "$open_error" "$screen"
 check "missing data file: status" 1 "$status"
 
 # The list the POSIX build makes from the demo entries: one file format for both.
 mkdir -p "$scratch/posix"
-: > "$scratch/posix/Maillist.dat"
-(cd "$scratch/posix" && "$posix" < "$top/demo/sample_entries.txt" > /dev/null)
+seed_demo_list "$scratch/posix" "$posix"
 cp "$scratch/posix/Maillist.dat" "$scratch/drive-a/Maillist.dat"
 
 names=$'\nSmith  John\nBrown  Ann\nTremblay  Marie\nSmith  Alice\nMacDonald  Ian'
@@ -100,7 +93,6 @@ check "list and search: screen" "$menu$names$menu$ask"$'\n\nSmith   John\n12 Mai
 check "list and search: status" 0 "$status"
 
 run 'e\nLee\nKim\n1 Bay St\nToronto\nON\nM5J2N\n416-555-0100\n2010 Van\nd\nq\n'
-prompts='Last Name:  First Name:  Address:  City:  Province Code:  Postal Code:  Telephone Number:  Year & Model:  '
 check "entry: screen" "$menu$prompts$menu$names$menu$bye" "$screen"
 run 'd\nq\n'
 check "entry: listed after a restart" "$menu$names"$'\nLee  Kim'"$menu$bye" "$screen"
@@ -114,8 +106,7 @@ for _ in $(seq 50); do
   [ "$(stat -c %s "$scratch/printed" 2>/dev/null || echo 0)" -ge "${#printed}" ] && break
   sleep 0.2
 done
-check "print: the printer's bytes" "$printed" "$(cat "$scratch/printed"; echo .)"
+check "print: the printer's bytes" "$printed." "$(cat "$scratch/printed"; echo .)"
 check "nothing on standard error" "" "$(cat "$scratch/errors")"
 
-echo "wine: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary
