@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# Runs a Windows build under wine on its own drive A: and printer PRN, and
-# compares the screen (carriage returns removed), the exit status, the data file
-# and the printed bytes. Where this machine runs 32-bit x86 code, the 32-bit
-# program runs; elsewhere its 64-bit twin, under wine64. Installs what it needs;
-# anything that keeps the check from running fails it.
-# Usage: run_under_wine.sh WIN32_EXE WIN64_EXE POSIX_PROGRAM
+# Unzips a Windows archive as drive A: and runs the program from it under wine,
+# with PRN its own printer, comparing the screen (carriage returns removed), the
+# exit status, the data file and the printed bytes. Where this machine runs
+# 32-bit x86 code, the 32-bit archive is used; elsewhere the 64-bit one, under
+# wine64. Installs what it needs; anything that keeps the check from running fails it.
+# Usage: run_under_wine.sh WIN32_ZIP WIN64_ZIP POSIX_PROGRAM
 # (LEDGERINE_WINE_BITS=64 runs the twin even where 32-bit code runs.)
 set -uo pipefail
 posix=$(readlink -f "$3")
@@ -25,25 +25,31 @@ cleanup() {
 trap cleanup EXIT
 
 # The 32-bit loader of the C library answers only where 32-bit x86 code can run.
-probe=$(/lib/ld-linux.so.2 --version 2>&1 | head -n 1)
 if [ "${LEDGERINE_WINE_BITS:-}" != 64 ] && /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
-  exe=$(readlink -f "$1")
+  archive=$1
   loader=/usr/lib/wine/wine
   export WINEARCH=win32
-  echo "wine: running the 32-bit program $1: this machine runs 32-bit x86 code"
+  echo "wine: running the 32-bit program from $1: this machine runs 32-bit x86 code"
   if [ ! -x "$loader" ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 || fail "dpkg would not add i386"
     install_packages wine wine32:i386
   fi
 else
-  exe=$(readlink -f "$2")
+  archive=$2
   loader=/usr/lib/wine/wine64
   export WINEARCH=win64
-  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then why="LEDGERINE_WINE_BITS=64"; else why="no 32-bit x86 code runs here (/lib/ld-linux.so.2 --version: ${probe:-no answer})"; fi
-  echo "wine: running the 64-bit twin $2 under wine64: $why"
+  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then
+    why="LEDGERINE_WINE_BITS=64"
+  elif [ ! -e /lib/ld-linux.so.2 ]; then
+    why="the 32-bit C library is not installed here, so no 32-bit program can start"
+  else
+    why="this machine does not run 32-bit x86 code"
+  fi
+  echo "wine: running the 64-bit twin from $2 under wine64: $why"
   [ -x "$loader" ] || install_packages wine wine64
 fi
-[ -f "$exe" ] || fail "$exe is not built (make windows)"
+[ -f "$archive" ] || fail "$archive is not built (make windows)"
+command -v unzip > /dev/null || install_packages unzip
 
 # A fresh prefix, so that nothing of an earlier wine set-up is used.
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all
@@ -51,7 +57,11 @@ if ! "$loader" wineboot -i > "$scratch/wineboot.log" 2>&1 < /dev/null || [ ! -d 
   cat "$scratch/wineboot.log"
   fail "wine did not start"
 fi
+# Drive A: is the unzipped archive, as a user's folder given the letter with subst.
 mkdir -p "$scratch/drive-a"
+unzip -q "$archive" -d "$scratch/drive-a" || fail "cannot unzip $archive"
+exe="$scratch/drive-a/ledgerine.exe"
+[ -f "$exe" ] || fail "$archive holds no ledgerine.exe"
 ln -sfn "$scratch/drive-a" "$WINEPREFIX/dosdevices/a:"
 # PRN is a FIFO whose one reader keeps every job, in order. The reader holds it
 # open for writing too, so it is always there for the next job and never sees
@@ -76,6 +86,10 @@ prompts=
 for field in 1 2 3 4 5 6 7 8; do
   program_text prompt prompt "$field"
   prompts+=$prompt
+done
+
+for text in LICENSE.txt README.txt; do
+  check "archive: $text has CR LF line ends" 0 "$(grep -c -v $'\r$' "$scratch/drive-a/$text")"
 done
 
 run 'd\nq\n'
