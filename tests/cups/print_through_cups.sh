@@ -11,7 +11,8 @@ set -uo pipefail
 program=$(readlink -f "$1")
 pages=$2
 here=$(cd "$(dirname "$0")" && pwd)
-top=$(cd "$here/../.." && pwd)
+checks_name=cups
+source "$here/../shell/checks.sh"
 raw_queue=ledgerine-raw
 pdf_queue=ledgerine-pdf
 jobs_folder=/var/spool/ledgerine-jobs
@@ -19,7 +20,6 @@ pdf_folder=/var/spool/ledgerine-pdf
 backend=/usr/lib/cups/backend/keep-jobs
 pdf_config=/etc/cups/cups-pdf-$pdf_queue.conf
 
-fail() { echo "cups: cannot run the check: $1"; exit 1; }
 [ "$(id -u)" -eq 0 ] || fail "setting up print queues needs root"
 for tool in cupsd lp lpadmin lpstat pdftotext pdfinfo; do
   command -v "$tool" > /dev/null || fail "$tool is not installed (packages cups, cups-client, poppler-utils)"
@@ -58,14 +58,7 @@ lpadmin -p "$raw_queue" -E -v "keep-jobs:$jobs_folder" -P "$here/pass-through.pp
 lpadmin -p "$pdf_queue" -E -v "cups-pdf:/$pdf_queue" -P /usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd \
   -o pdftops-renderer-default=pdftocairo 2>/dev/null || fail "lpadmin refused the queue $pdf_queue"
 
-: > "$scratch/Maillist.dat"
-(cd "$scratch" && "$program" < "$top/demo/sample_entries.txt" > /dev/null)
-
-passed=0
-failed=0
-check() {  # name expected actual
-  if [ "$2" == "$3" ]; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $1"; printf 'expected: %q\nactual:   %q\n' "$2" "$3"; fi
-}
+seed_demo_list "$scratch" "$program"
 # Waits until the spooler has no job left and the folder holds `count` files.
 wait_for_jobs() {  # folder count
   for _ in $(seq 600); do
@@ -79,8 +72,10 @@ print_on() {  # queue name
   (cd "$scratch" && printf 'p\n%s\nq\n' "$2" | LPDEST=$1 "$program" 2> "$scratch/errors"; echo .)
 }
 
-menu=$'\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n'
-quiet="${menu}Please Enter The Last Name of the Customer"$'\n'"${menu}Thanks For Using Ledgerine."
+program_text menu menu
+program_text ask ask
+program_text bye farewell
+quiet="$menu$ask$menu$bye."
 john=$'Smith  John\n12 Main St  Ottawa\nON   K1A0B\n555-1234\n1995 Coupe\n'
 alice=$'Smith  Alice\n300 Portage Ave  Winnipeg\nMB   R3C4T\n204-555-0177\n2004 Hatchback\n'
 
@@ -120,5 +115,4 @@ for expected in "$john" "$alice"; do
 done
 echo "cups: printed pages kept in $pages"
 
-echo "cups: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

@@ -1,16 +1,15 @@
 #!/usr/bin/env bash
-# Runs a Windows build under wine on its own drive A: and printer PRN, and
-# compares the screen (carriage returns removed), the exit status, the data file
-# and the printed bytes. Where this machine runs 32-bit x86 code, the 32-bit
-# program runs; elsewhere its 64-bit twin, under wine64. Installs what it needs;
-# anything that keeps the check from running fails it.
-# Usage: run_under_wine.sh WIN32_EXE WIN64_EXE POSIX_PROGRAM
+# Unzips a Windows archive as drive A: and runs the program from it under wine,
+# with PRN its own printer, comparing the screen (carriage returns removed), the
+# exit status, the data file and the printed bytes. Where this machine runs
+# 32-bit x86 code, the 32-bit archive is used; elsewhere the 64-bit one, under
+# wine64. Installs what it needs; anything that keeps the check from running fails it.
+# Usage: run_under_wine.sh WIN32_ZIP WIN64_ZIP POSIX_PROGRAM
 # (LEDGERINE_WINE_BITS=64 runs the twin even where 32-bit code runs.)
 set -uo pipefail
-top=$(cd "$(dirname "$0")/../.." && pwd)
 posix=$(readlink -f "$3")
-
-fail() { echo "wine: cannot run the check: $1"; exit 1; }
+checks_name=wine
+source "$(dirname "$0")/../shell/checks.sh"
 install_packages() {
   { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"; } > "$scratch/apt.log" 2>&1 ||
     { tail -n 20 "$scratch/apt.log"; fail "could not install $*"; }
@@ -26,25 +25,31 @@ cleanup() {
 trap cleanup EXIT
 
 # The 32-bit loader of the C library answers only where 32-bit x86 code can run.
-probe=$(/lib/ld-linux.so.2 --version 2>&1 | head -n 1)
 if [ "${LEDGERINE_WINE_BITS:-}" != 64 ] && /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
-  exe=$(readlink -f "$1")
+  archive=$1
   loader=/usr/lib/wine/wine
   export WINEARCH=win32
-  echo "wine: running the 32-bit program $1: this machine runs 32-bit x86 code"
+  echo "wine: running the 32-bit program from $1: this machine runs 32-bit x86 code"
   if [ ! -x "$loader" ]; then
     dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 || fail "dpkg would not add i386"
     install_packages wine wine32:i386
   fi
 else
-  exe=$(readlink -f "$2")
+  archive=$2
   loader=/usr/lib/wine/wine64
   export WINEARCH=win64
-  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then why="LEDGERINE_WINE_BITS=64"; else why="no 32-bit x86 code runs here (/lib/ld-linux.so.2 --version: ${probe:-no answer})"; fi
-  echo "wine: running the 64-bit twin $2 under wine64: $why"
+  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then
+    why="LEDGERINE_WINE_BITS=64"
+  elif [ ! -e /lib/ld-linux.so.2 ]; then
+    why="the 32-bit C library is not installed here, so no 32-bit program can start"
+  else
+    why="this machine does not run 32-bit x86 code"
+  fi
+  echo "wine: running the 64-bit twin from $2 under wine64: $why"
   [ -x "$loader" ] || install_packages wine wine64
 fi
-[ -f "$exe" ] || fail "$exe is not built (make windows)"
+[ -f "$archive" ] || fail "$archive is not built (make windows)"
+command -v unzip > /dev/null || install_packages unzip
 
 # A fresh prefix, so that nothing of an earlier wine set-up is used.
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all
@@ -52,7 +57,11 @@ if ! "$loader" wineboot -i > "$scratch/wineboot.log" 2>&1 < /dev/null || [ ! -d 
   cat "$scratch/wineboot.log"
   fail "wine did not start"
 fi
+# Drive A: is the unzipped archive, as a user's folder given the letter with subst.
 mkdir -p "$scratch/drive-a"
+unzip -q "$archive" -d "$scratch/drive-a" || fail "cannot unzip $archive"
+exe="$scratch/drive-a/ledgerine.exe"
+[ -f "$exe" ] || fail "$archive holds no ledgerine.exe"
 ln -sfn "$scratch/drive-a" "$WINEPREFIX/dosdevices/a:"
 # PRN is a FIFO whose one reader keeps every job, in order. The reader holds it
 # open for writing too, so it is always there for the next job and never sees
@@ -62,17 +71,6 @@ ln -sfn "$scratch/printer" "$WINEPREFIX/dosdevices/prn"
 cat <> "$scratch/printer" > "$scratch/printed" 2>/dev/null &
 reader=$!
 
-passed=0
-failed=0
-check() {  # name expected actual
-  if [ "$2" == "${3%.}" ] || [ "$2" == "$3" ]; then
-    passed=$((passed + 1))
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $1"
-    diff <(printf '%s' "$2" | od -c) <(printf '%s' "$3" | od -c) | head -20
-  fi
-}
 run() {  # input; sets screen and status
   screen=$(cd "$scratch" && printf '%b' "$1" | timeout 60 "$loader" "$exe" 2>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[1]}]")
   status=${screen##*[}
@@ -80,18 +78,27 @@ run() {  # input; sets screen and status
   screen=${screen%[*}
 }
 
-menu=$'\n##### MAIN MENU #####\n\n[D]isplay All Names\n[S]earch For A Record\n[E]nter A New Record\n[P]rint a Record\n[Q]uit\nPress d,s,e,p,q To Continue\n'
-ask=$'Please Enter The Last Name of the Customer\n'
-bye='Thanks For Using Ledgerine'
+program_text menu menu
+program_text ask ask
+program_text bye farewell
+program_text open_error open_error
+prompts=
+for field in 1 2 3 4 5 6 7 8; do
+  program_text prompt prompt "$field"
+  prompts+=$prompt
+done
+
+for text in LICENSE.txt README.txt; do
+  check "archive: $text has CR LF line ends" 0 "$(grep -c -v $'\r$' "$scratch/drive-a/$text")"
+done
 
 run 'd\nq\n'
-check "missing data file: message" $'\n\n Error: could not open the requested file.' "$screen"
+check "missing data file: message" "$open_error" "$screen"
 check "missing data file: status" 1 "$status"
 
 # The list the POSIX build makes from the demo entries: one file format for both.
 mkdir -p "$scratch/posix"
-: > "$scratch/posix/Maillist.dat"
-(cd "$scratch/posix" && "$posix" < "$top/demo/sample_entries.txt" > /dev/null)
+seed_demo_list "$scratch/posix" "$posix"
 cp "$scratch/posix/Maillist.dat" "$scratch/drive-a/Maillist.dat"
 
 names=$'\nSmith  John\nBrown  Ann\nTremblay  Marie\nSmith  Alice\nMacDonald  Ian'
@@ -100,7 +107,6 @@ check "list and search: screen" "$menu$names$menu$ask"$'\n\nSmith   John\n12 Mai
 check "list and search: status" 0 "$status"
 
 run 'e\nLee\nKim\n1 Bay St\nToronto\nON\nM5J2N\n416-555-0100\n2010 Van\nd\nq\n'
-prompts='Last Name:  First Name:  Address:  City:  Province Code:  Postal Code:  Telephone Number:  Year & Model:  '
 check "entry: screen" "$menu$prompts$menu$names$menu$bye" "$screen"
 run 'd\nq\n'
 check "entry: listed after a restart" "$menu$names"$'\nLee  Kim'"$menu$bye" "$screen"
@@ -114,8 +120,7 @@ for _ in $(seq 50); do
   [ "$(stat -c %s "$scratch/printed" 2>/dev/null || echo 0)" -ge "${#printed}" ] && break
   sleep 0.2
 done
-check "print: the printer's bytes" "$printed" "$(cat "$scratch/printed"; echo .)"
+check "print: the printer's bytes" "$printed." "$(cat "$scratch/printed"; echo .)"
 check "nothing on standard error" "" "$(cat "$scratch/errors")"
 
-echo "wine: $passed passed, $failed failed"
-[ "$failed" -eq 0 ]
+summary

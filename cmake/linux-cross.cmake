@@ -1,0 +1,10 @@
+# Cross-compiling for Linux on another CPU with Debian's cross compilers.
+# CROSS_PROCESSOR picks it: aarch64 (64-bit ARM) or s390x (IBM Z, big-endian).
+set(CROSS_PROCESSOR aarch64 CACHE STRING "aarch64 or s390x")
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR ${CROSS_PROCESSOR})
+set(CMAKE_CXX_COMPILER ${CROSS_PROCESSOR}-linux-gnu-g++)
+set(CMAKE_FIND_ROOT_PATH /usr/${CROSS_PROCESSOR}-linux-gnu)
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
