@@ -112,6 +112,12 @@ run 'd\nq\n'
 check "entry: listed after a restart" "$menu$names"$'\nLee  Kim'"$menu$bye" "$screen"
 check "entry: the file grew by one record" $((6 * 136)) "$(stat -c %s "$scratch/drive-a/Maillist.dat")"
 
+# The exporter from the archive writes the same bytes as the POSIX one: its CR LF
+# row ends are not turned into CR CR LF on the way out.
+check "export: the CSV of the POSIX build, byte for byte" \
+  "$(cd "$scratch/drive-a" && "${posix%/*}/ledgerine-export" | od -c)" \
+  "$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-export.exe" 2>>"$scratch/errors" | od -c)"
+
 run 'p\nSmith\nq\n'
 check "print: screen" "$menu$ask$menu$bye" "$screen"
 printed=$'Smith  John\r\n12 Main St  Ottawa\r\nON   K1A0B\r\n555-1234\r\n1995 Coupe\r\nSmith  Alice\r\n300 Portage Ave  Winnipeg\r\nMB   R3C4T\r\n204-555-0177\r\n2004 Hatchback\r\n'
