@@ -91,11 +91,11 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
     const char* const calls[] = {"newfstatat", "pread64", "fcntl", "pwrite64", "fsync", "ftruncate"};
     const std::string input = "d\n" + kSave;
     const std::string kEverySyncFails = "fsync:error=EIO:when=1+";
-    // A clean traced run of `typed`: its screen, and how often it made each call.
-    auto clean_run = [this](const std::string& before, const std::string& typed) {
+    // A traced run of `typed` on `before`, failing `faults`: its screen, and how often it made each call.
+    auto traced_run = [this](const std::string& before, const std::string& typed, const std::vector<std::string>& faults) {
         write_file(data_file(), before);
         RunOptions traced;
-        traced.wrapper = under_strace(data_file(), {});
+        traced.wrapper = under_strace(data_file(), faults);
         RunResult run = run_program(folder_, typed, traced);
         return std::make_pair(run, calls_made());
     };
@@ -104,9 +104,9 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
         write_file(data_file(), before);
         const std::string loaded_before = loaded_records(folder_);
         ASSERT_NE(loaded_before, "unreadable");
-        std::map<std::string, int> at_start = clean_run(before, "d\n").second;
-        std::map<std::string, int> to_form = clean_run(before, "d\ne\n").second;
-        auto [clean, made] = clean_run(before, input);
+        std::map<std::string, int> at_start = traced_run(before, "d\n", {}).second;
+        std::map<std::string, int> to_form = traced_run(before, "d\ne\n", {}).second;
+        auto [clean, made] = traced_run(before, input, {});
         const std::string clean_file = read_file(data_file());
         bool full = shape == std::string("full");
         EXPECT_EQ(made["fsync"], full ? 0 : 1) << shape << ": every save is synced";
@@ -116,11 +116,7 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
             for (int n = 1; n <= made[call]; ++n) faults.push_back({std::string(call) + ":error=EIO:when=" + std::to_string(n)});
         }
         // The sync fails, or every sync does; then each call of the undo fails too.
-        write_file(data_file(), before);
-        RunOptions failed_sync;
-        failed_sync.wrapper = under_strace(data_file(), {"fsync:error=EIO:when=1"});
-        run_program(folder_, input, failed_sync);
-        std::map<std::string, int> undo = calls_made();
+        std::map<std::string, int> undo = traced_run(before, input, {"fsync:error=EIO:when=1"}).second;
         if (made["fsync"] > 0) faults.push_back({kEverySyncFails});
         for (const std::string& sync : {std::string("fsync:error=EIO:when=1"), kEverySyncFails}) {
             for (const char* call : {"ftruncate", "pwrite64"}) {
@@ -133,10 +129,7 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
             SCOPED_TRACE(std::string(shape) + ": " + last);
             const std::string call = last.substr(0, last.find(':'));
             const int when = std::stoi(last.substr(last.find_last_of("=.") + 1));
-            write_file(data_file(), before);
-            RunOptions injected;
-            injected.wrapper = under_strace(data_file(), fault);
-            RunResult run = run_program(folder_, input, injected);
+            RunResult run = traced_run(before, input, fault).first;
             EXPECT_EQ(run.signal, 0);
             EXPECT_NE(read_file(folder_ + "/.trace").find("(INJECTED)"), std::string::npos) << "the fault was met";
             std::string loaded = loaded_records(folder_);

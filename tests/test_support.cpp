@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -45,17 +46,13 @@ std::vector<std::string> program_texts(const std::string& name) {
 }
 
 void ScratchTest::SetUp() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/ledgerine-test-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (mkdtemp(name.data()) == nullptr) std::abort();
-    folder_ = name.data();
+    char name[] = "/tmp/ledgerine-test-XXXXXX";
+    if (mkdtemp(name) == nullptr) std::abort();
+    folder_ = name;
 }
 
 void ScratchTest::TearDown() {
-    std::string command = "rm -rf '" + folder_ + "'";
-    if (std::system(command.c_str()) != 0) std::abort();
+    std::filesystem::remove_all(folder_);
 }
 
 void write_file(const std::string& path, const std::string& bytes) {
@@ -72,8 +69,7 @@ std::string read_file(const std::string& path) {
 }
 
 bool file_exists(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0;
+    return std::filesystem::exists(path);
 }
 
 std::string record_bytes(std::initializer_list<const char*> fields) {

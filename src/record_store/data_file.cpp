@@ -49,7 +49,7 @@ std::optional<std::uint64_t> data_end(std::uint64_t size) {
 }
 
 // The file's size and the end of its data, both from one size query.
-bool measure(std::uint64_t& size, std::uint64_t& end) {
+bool read_size_and_data_end(std::uint64_t& size, std::uint64_t& end) {
     if (!platform_file_size(g_data_file, size)) return false;
     std::optional<std::uint64_t> found = data_end(size);
     if (!found) return false;
@@ -79,7 +79,7 @@ bool undo_save(std::uint64_t size, std::uint64_t from, std::size_t length, const
 SaveResult save_locked(const CustomerRecord& record) {
     std::uint64_t size = 0;
     std::uint64_t end = 0;
-    if (!measure(size, end)) return SaveResult::kFailed;
+    if (!read_size_and_data_end(size, end)) return SaveResult::kFailed;
     std::uint64_t count = records_before(end);
     if (count >= kMaxRecords) return SaveResult::kFull;
 
@@ -124,7 +124,7 @@ bool record_exists_at(std::uint64_t offset) {
     std::uint64_t size = 0;
     std::uint64_t end = 0;
     // What cannot be read is taken for data: no record is ever placed over it.
-    return !measure(size, end) || offset < end;
+    return !read_size_and_data_end(size, end) || offset < end;
 }
 
 bool load_records(RecordTable& table) {
@@ -134,7 +134,7 @@ bool load_records(RecordTable& table) {
     bool locked = platform_lock_shared(g_data_file);
     std::uint64_t size = 0;
     std::uint64_t end = 0;
-    bool loaded = measure(size, end);
+    bool loaded = read_size_and_data_end(size, end);
     std::size_t count = loaded ? static_cast<std::size_t>(std::min<std::uint64_t>(records_before(end), kMaxRecords)) : 0;
     // Bytes of the last slot that a short last piece leaves uncovered stay zero.
     std::memset(table.slots, 0, sizeof table.slots);
@@ -148,7 +148,7 @@ bool load_records(RecordTable& table) {
 std::optional<std::size_t> count_file_records() {
     std::uint64_t size = 0;
     std::uint64_t end = 0;
-    if (!measure(size, end)) return std::nullopt;
+    if (!read_size_and_data_end(size, end)) return std::nullopt;
     return static_cast<std::size_t>(records_before(end));
 }
 
