@@ -106,7 +106,7 @@ void wait_for_spooler(pid_t spooler) {
 // starts: a spooler set up by half could print the console's input.
 [[noreturn]] void start_spooler(int job) {
     constexpr int kNotStarted = 127;
-    int quiet = open("/dev/null", O_WRONLY);
+    int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (quiet < 0 || dup2(job, STDIN_FILENO) < 0 || dup2(quiet, STDOUT_FILENO) < 0 || dup2(quiet, STDERR_FILENO) < 0) {
         _exit(kNotStarted);
     }
