@@ -168,6 +168,7 @@ TEST_F(FaultInjectionTest, ASpoolerThatCannotBeSetUpIsNeverStarted) {
     EXPECT_TRUE(recorded_jobs(folder_).empty());
     EXPECT_NE(read_file(folder_ + "/.trace").find("(INJECTED)"), std::string::npos) << "the fault was met";
 }
+
 // A program that holds the lock on the list is waited for: by loading, so that
 // its half-written record is never shown, and by a save, which then counts again
 // and lands after the record that program wrote.
