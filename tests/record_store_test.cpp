@@ -2,9 +2,9 @@
 // what counts, and where an append lands.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstring>
+#include <filesystem>
 
 #include "record_store/data_file.h"
 #include "test_support.h"
@@ -20,21 +20,19 @@ class DataFileTest : public ScratchTest {
 protected:
     void SetUp() override {
         ScratchTest::SetUp();
-        char here[4096];
-        ASSERT_NE(getcwd(here, sizeof here), nullptr);
-        previous_ = here;
-        ASSERT_EQ(chdir(folder_.c_str()), 0);
+        previous_ = std::filesystem::current_path();
+        std::filesystem::current_path(folder_);
     }
     void TearDown() override {
         close_data_file();
-        EXPECT_EQ(chdir(previous_.c_str()), 0);
+        std::filesystem::current_path(previous_);
         ScratchTest::TearDown();
     }
     void open_with(const std::string& bytes) {
         write_file("Maillist.dat", bytes);
         ASSERT_TRUE(open_data_file());
     }
-    std::string previous_;
+    std::filesystem::path previous_;
     RecordTable table_{};
 };
 

@@ -215,12 +215,12 @@ bool ignores_signal(const LiveRun& run, int signal) {
 }
 
 std::string loaded_records(const std::string& folder) {
-    char here[4096];
-    if (getcwd(here, sizeof here) == nullptr || chdir(folder.c_str()) != 0) std::abort();
+    std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
     static RecordTable table;
     bool loaded = open_data_file() && load_records(table);
     close_data_file();
-    if (chdir(here) != 0) std::abort();
+    std::filesystem::current_path(here);
     if (!loaded) return "unreadable";
     return std::string(reinterpret_cast<const char*>(table.slots), table.count * kRecordSize);
 }
