@@ -1,9 +1,14 @@
 // The running program, case by case: the data file before and what is typed;
 // then the screen, the exit status, the data file and the print jobs, each byte
 // for byte. Menu, views, entry form, printing and the end of input.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "console/console_io.h"
+#include "console/menu_loop.h"
 #include "test_support.h"
 
 namespace {
@@ -86,15 +91,17 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         {"search shows every match in file order", kList, "s\nSmith\nq\n", kMenu + kAsk + kSmithViews + kMenu + kBye},
         {"search drops the rest of the command line", kList, "smith\nSmith\nq\n",
          kMenu + kAsk + kSmithViews + kMenu + kBye},
-        {"search is exact and case-sensitive", kList, "s\nsmith\ns\nSmit\ns\nSmith \nq\n",
-         kMenu + kAsk + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
+        {"search is exact and case-sensitive; a typed NUL is part of the name", kList,
+         "s\nsmith\ns\nSmit\ns\nSmith \ns\n" + std::string("Smith\0\nq\n", 9),
+         kMenu + kAsk + kMenu + kAsk + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
         {"a name longer than any field finds nothing", kList, "s\n" + std::string(100000, 'S') + "\nq\n",
          kMenu + kAsk + kMenu + kBye},
         {"an empty name finds the empty last names", kSmithJohn + empty_last, "s\n\nq\n",
          kMenu + kAsk + "\n\n   Ann\n48 Elm Avenue  Toronto\n    M5V2T\n416\n2001\n" + kMenu + kBye},
-        {"a last name without NUL is its whole width", no_nul, "d\ns\n" + twenty + "\nq\n",
+        {"a last name without NUL is its whole width", no_nul,
+         "d\ns\n" + twenty + "\ns\n" + twenty.substr(1) + "\ns\n" + twenty + "L\nq\n",
          kMenu + "\n" + twenty + "  Ann" + kMenu + kAsk + "\n\n" + twenty +
-             "   Ann\n48 Elm Avenue  Toronto\n    M5V2T\n416\n2001\n" + kMenu + kBye},
+             "   Ann\n48 Elm Avenue  Toronto\n    M5V2T\n416\n2001\n" + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
         {"each match is one job of five CR LF lines", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt,
          {kJohnJob, kAliceJob}},
         {"an empty province starts the third printed line", kList, "pxx\nBrown\nq\n", kQuietPrint, 0, std::nullopt,
@@ -163,6 +170,32 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         }
         EXPECT_EQ(recorded_jobs(folder), c.jobs);
     }
+}
+
+// The console fuzzer runs the menu many times in one process: each run reads its
+// own input from the start, with nothing of the run before left over: neither
+// unread bytes, nor a pending line, nor the end of the input.
+TEST_F(ProgramTest, EachRunOfTheMenuReadsOnlyItsOwnInput) {
+    const std::filesystem::path here = std::filesystem::current_path();
+    std::filesystem::current_path(folder_);
+    write_file("Maillist.dat", "");
+    const int console_in = dup(STDIN_FILENO);
+    const int console_out = dup(STDOUT_FILENO);
+    std::string screens;
+    for (const char* typed : {"d\nq\nx", "d\nx", "q\n"}) {
+        write_file("typed", typed);
+        int in = open("typed", O_RDONLY);
+        int out = open("screen", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        bool redirected = in >= 0 && out >= 0 && dup2(in, STDIN_FILENO) >= 0 && dup2(out, STDOUT_FILENO) >= 0;
+        close(in);
+        close(out);
+        if (redirected) EXPECT_EQ(main_menu(), 0);
+        screens += read_file("screen");
+    }
+    dup2(console_in, STDIN_FILENO);
+    dup2(console_out, STDOUT_FILENO);
+    std::filesystem::current_path(here);
+    EXPECT_EQ(screens, kMenu + kMenu + kBye + kMenu + kMenu + kInvalidText + kMenu + kMenu + kBye);
 }
 
 }  // namespace

@@ -119,24 +119,4 @@ TEST_F(DataFileTest, OnlyARegularFileIsOpened) {
     EXPECT_FALSE(open_data_file());
 }
 
-TEST(CustomerRecordTest, FieldTextStopsAtTheNulOrTheFieldWidth) {
-    CustomerRecord record;
-    std::memset(&record, 'x', sizeof record);
-    std::memset(record.last_name, '\0', sizeof record.last_name);
-    std::memcpy(record.last_name, "Smith", 5);
-    EXPECT_EQ(field_text(record.last_name), "Smith");
-    EXPECT_EQ(field_text(record.first_name), std::string(20, 'x')) << "no NUL: the whole width, no further";
-    EXPECT_TRUE(last_name_matches(record, "Smith"));
-    EXPECT_FALSE(last_name_matches(record, "smith"));
-    EXPECT_FALSE(last_name_matches(record, "Smit"));
-    EXPECT_FALSE(last_name_matches(record, "Smith "));
-    EXPECT_FALSE(last_name_matches(record, std::string_view("Smith\0", 6))) << "a typed NUL is part of the name";
-    std::memcpy(record.last_name, "ABCDEFGHIJKLMNOPQRST", 20);
-    EXPECT_TRUE(last_name_matches(record, "ABCDEFGHIJKLMNOPQRST")) << "no NUL: only the whole width matches";
-    EXPECT_FALSE(last_name_matches(record, "ABCDEFGHIJKLMNOPQRS"));
-    EXPECT_FALSE(last_name_matches(record, "ABCDEFGHIJKLMNOPQRSTx"));
-    record.last_name[0] = '\0';
-    EXPECT_TRUE(last_name_matches(record, ""));
-}
-
 }  // namespace
