@@ -189,7 +189,7 @@ TEST_F(ProgramTest, EachRunOfTheMenuReadsOnlyItsOwnInput) {
         bool redirected = in >= 0 && out >= 0 && dup2(in, STDIN_FILENO) >= 0 && dup2(out, STDOUT_FILENO) >= 0;
         close(in);
         close(out);
-        if (redirected) EXPECT_EQ(main_menu(), 0);
+        EXPECT_TRUE(redirected && main_menu() == 0);
         screens += read_file("screen");
     }
     dup2(console_in, STDIN_FILENO);
