@@ -24,10 +24,9 @@ bool seek_to(int file, std::uint64_t offset) {
     return _lseeki64(file, static_cast<__int64>(offset), SEEK_SET) >= 0;
 }
 
-// Moves all `length` bytes at `offset`: read into `in`, or written from `out`.
-// False on an error, or when nothing more moves (a read past the end of the file).
-bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
-    if (!seek_to(file, offset)) return false;
+// Moves all `length` bytes at the file's position: read into `in`, or written
+// from `out`. False on an error, or when nothing more moves (a read past the end).
+bool move_all(int file, char* in, const char* out, std::size_t length) {
     std::size_t total = 0;
     while (total < length) {
         unsigned piece = static_cast<unsigned>(length - total < kLargestTransfer ? length - total : kLargestTransfer);
@@ -36,6 +35,11 @@ bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std
         total += static_cast<std::size_t>(moved);
     }
     return true;
+}
+
+// The same at `offset`.
+bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
+    return seek_to(file, offset) && move_all(file, in, out, length);
 }
 
 bool lock_file(int file, DWORD flags) {
@@ -120,13 +124,5 @@ void platform_print_job(std::string_view text) {
 bool platform_write_standard_output(const char* bytes, std::size_t length) {
     // In text mode each LF would go out as CR LF, and a CR LF as CR CR LF.
     constexpr int kStandardOutput = 1;
-    if (_setmode(kStandardOutput, _O_BINARY) < 0) return false;
-    while (length > 0) {
-        unsigned piece = static_cast<unsigned>(length < kLargestTransfer ? length : kLargestTransfer);
-        int written = _write(kStandardOutput, bytes, piece);
-        if (written <= 0) return false;
-        bytes += written;
-        length -= static_cast<std::size_t>(written);
-    }
-    return true;
+    return _setmode(kStandardOutput, _O_BINARY) >= 0 && move_all(kStandardOutput, nullptr, bytes, length);
 }
