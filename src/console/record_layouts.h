@@ -52,18 +52,11 @@ constexpr std::size_t longest_text(const RecordLayout& layout) {
     return length;
 }
 
-constexpr std::size_t kLongestLayoutText =
-    std::max({longest_text(kNameLine), longest_text(kScreenView), longest_text(kPrintedBlock)});
-
-// One record in one layout.
+// One record in one layout: room for the longest text of any of the three.
 struct LayoutText {
-    char bytes[kLongestLayoutText];
+    char bytes[std::max({longest_text(kNameLine), longest_text(kScreenView), longest_text(kPrintedBlock)})];
     std::size_t length;
 };
-static_assert(longest_text(kNameLine) <= sizeof(LayoutText::bytes) &&
-                  longest_text(kScreenView) <= sizeof(LayoutText::bytes) &&
-                  longest_text(kPrintedBlock) <= sizeof(LayoutText::bytes),
-              "every layout fits the text it is formatted into");
 
 LayoutText format_record(const CustomerRecord& record, const RecordLayout& layout);
 
