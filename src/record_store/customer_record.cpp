@@ -22,26 +22,23 @@ bool last_name_matches(const CustomerRecord& record, std::string_view name) {
 void index_last_names(const RecordTable& table, LastNameIndex& index) {
     std::size_t group_of[kMaxRecords] = {};
     std::size_t first_of_group[kMaxRecords];
-    // Each group's size is counted in group_ends[g + 1], then summed into its end.
     index.group_count = 0;
-    index.group_ends[0] = 0;
     for (std::size_t slot = 0; slot < table.count; ++slot) {
         // A stored last name holds no NUL, so matching it is equality of texts.
         std::string_view last_name = field_text(table.slots[slot].last_name);
         std::size_t group = 0;
         while (group < index.group_count && !last_name_matches(table.slots[first_of_group[group]], last_name)) ++group;
-        if (group == index.group_count) {
-            first_of_group[index.group_count++] = slot;
-            index.group_ends[group + 1] = 0;
-        }
+        if (group == index.group_count) first_of_group[index.group_count++] = slot;
         group_of[slot] = group;
-        ++index.group_ends[group + 1];
     }
-    for (std::size_t group = 0; group < index.group_count; ++group) index.group_ends[group + 1] += index.group_ends[group];
-    std::size_t placed[kMaxRecords] = {};
-    for (std::size_t slot = 0; slot < table.count; ++slot) {
-        std::size_t group = group_of[slot];
-        index.slots[index.group_ends[group] + placed[group]++] = slot;
+    // Group after group, each in table order.
+    std::size_t placed = 0;
+    index.group_ends[0] = 0;
+    for (std::size_t group = 0; group < index.group_count; ++group) {
+        for (std::size_t slot = first_of_group[group]; slot < table.count; ++slot) {
+            if (group_of[slot] == group) index.slots[placed++] = slot;
+        }
+        index.group_ends[group + 1] = placed;
     }
 }
 
