@@ -16,7 +16,12 @@ char* put_field(char* out, std::string_view text) {
     return out;
 }
 
-char* end_row(char* out) {
+// Appends one row of kFieldCount fields, commas between them, CR LF after.
+char* put_row(char* out, const std::string_view (&fields)[kFieldCount]) {
+    for (std::size_t field = 0; field < kFieldCount; ++field) {
+        if (field > 0) *out++ = ',';
+        out = put_field(out, fields[field]);
+    }
     *out++ = '\r';
     *out++ = '\n';
     return out;
@@ -25,20 +30,14 @@ char* end_row(char* out) {
 }  // namespace
 
 void format_csv(const RecordTable& table, CsvText& csv) {
-    char* out = csv.bytes;
-    for (std::size_t field = 0; field < kFieldCount; ++field) {
-        if (field > 0) *out++ = ',';
-        out = put_field(out, kCsvHeaderLabels[field]);
-    }
-    out = end_row(out);
+    char* out = put_row(csv.bytes, kCsvHeaderLabels);
     for (std::size_t row = 0; row < table.count; ++row) {
         const char* record = reinterpret_cast<const char*>(&table.slots[row]);
+        std::string_view fields[kFieldCount];
         for (std::size_t field = 0; field < kFieldCount; ++field) {
-            if (field > 0) *out++ = ',';
-            const FieldLayout& layout = kFieldLayouts[field];
-            out = put_field(out, field_text(record + layout.offset, layout.width));
+            fields[field] = field_text(record + kFieldLayouts[field].offset, kFieldLayouts[field].width);
         }
-        out = end_row(out);
+        out = put_row(out, fields);
     }
     csv.length = static_cast<std::size_t>(out - csv.bytes);
 }
