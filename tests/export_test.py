@@ -24,7 +24,7 @@ def texts(rows):
 def parse(out):
     return list(csv.reader(io.StringIO(out.decode("latin-1"), newline="")))
 
-def export(data, stdout=subprocess.PIPE, start=lambda: None):
+def export(data, stdout=subprocess.PIPE, start=None):
     folder = tempfile.mkdtemp(dir=ROOT.name)
     if data is not None:
         with open(os.path.join(folder, "Maillist.dat"), "wb") as f:
@@ -56,18 +56,17 @@ CASES = [
 for name, data, rows in CASES:
     check(name, data, loaded(data) if rows is None else rows)
 
-# Failures, status 1 and one line on standard error: no list (then nothing on
-# standard output); a full disk.
-for name, data, stdout in [("no list", None, subprocess.PIPE), ("a full disk", b"", open("/dev/full", "wb"))]:
-    run, _ = export(data, stdout)
-    if run.returncode != 1 or run.stdout or run.stderr.count(b"\n") != 1:
-        failures.append(f"{name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}")
-
-# Started with standard output closed, the list must not become it.
-run, folder = export(record(*plain), start=lambda: os.close(1))
-kept = open(os.path.join(folder, "Maillist.dat"), "rb").read() == record(*plain)
-if run.returncode != 0 or not kept:
-    failures.append(f"closed standard output: status {run.returncode}, list kept: {kept}")
+# Status, standard output and the lines on standard error: no list, and a full
+# disk, fail with one line and nothing written; a closed standard output never
+# becomes the list, which stays as it was.
+for name, data, stdout, start, status, errors in [
+        ("no list", None, subprocess.PIPE, None, 1, 1),
+        ("a full disk", b"", open("/dev/full", "wb"), None, 1, 1),
+        ("a closed standard output", record(*plain), subprocess.PIPE, lambda: os.close(1), 0, 0)]:
+    run, folder = export(data, stdout, start)
+    kept = data is None or open(os.path.join(folder, "Maillist.dat"), "rb").read() == data
+    if (run.returncode, run.stdout or b"", run.stderr.count(b"\n"), kept) != (status, b"", errors, True):
+        failures.append(f"{name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}, list kept {kept}")
 
 # A record being added under the exclusive lock is waited for, then written.
 folder = tempfile.mkdtemp(dir=ROOT.name)
