@@ -73,6 +73,7 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
     const std::string split_crlf = "s\n" + std::string(kInputBufferSize - 1 - 2 - before_cr.size(), 'A') + before_cr;
     const std::string unfinished = kSmithAnswers.substr(0, kSmithAnswers.size() - 1);
     const std::string before_limit = records(64) + "\n";
+    const std::string short_piece = records(3) + std::string(38, ' ') + "Lane";  // 450 bytes
 
     const ProgramCase cases[] = {
         // The menu.
@@ -142,6 +143,11 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          kSmithJohn},
         {"whitespace after the last record is written over", kBrownAnn + "\r\n\r\n", "e\n" + kSmithAnswers + "q\n",
          kMenu + kFormPrompts + kMenu + kBye, 0, kBrownAnn + kSmithJohn},
+        {"whitespace longer than a record stays after the new one", records(1) + std::string(300, ' '),
+         "e\n" + kSmithAnswers + "q\n", kMenu + kFormPrompts + kMenu + kBye, 0,
+         records(1) + kSmithJohn + std::string(300 - kRecordSize, ' ')},
+        {"a short last piece is padded with zeros before the new record", short_piece, "e\n" + kSmithAnswers + "q\n",
+         kMenu + kFormPrompts + kMenu + kBye, 0, short_piece + std::string(4 * kRecordSize - 450, '\0') + kSmithJohn},
         // The size limit lets the record write over the newline but not grow the
         // file: a partial write that must be undone.
         {"a save that cannot be made says so and leaves the file", before_limit, "e\n" + kSmithAnswers + "q\n",

@@ -1,9 +1,8 @@
-// The data file on files built byte by byte: where the data ends, what loads,
-// what counts, and where an append lands.
+// The data file on files built byte by byte: where the data ends, what loads
+// and what counts. Where an append lands is in the program's cases.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <filesystem>
 
 #include "record_store/data_file.h"
@@ -73,43 +72,6 @@ TEST_F(DataFileTest, LoadsAndCountsUpToTheLastByteThatIsNotWhitespace) {
         if (c.counted > 0) {
             EXPECT_TRUE(record_exists_at((c.counted - 1) * kRecordSize));
         }
-        close_data_file();
-    }
-}
-
-TEST_F(DataFileTest, AppendLandsAlignedAfterTheLastRecord) {
-    struct AppendCase {
-        const char* name;
-        std::string before;
-        std::string after;  // the whole file once the record is appended
-    };
-    const std::string added = record_bytes({"Added", "Last"});
-    const std::string piece = records(3) + std::string(38, ' ') + "Lane";  // 450 bytes
-    const AppendCase cases[] = {
-        {"empty file", "", added},
-        {"whole records", records(3), records(3) + added},
-        {"whitespace after the records is written over", records(3) + "\n\n", records(3) + added},
-        {"whitespace longer than a record stays after it", records(1) + std::string(300, ' '),
-         records(1) + added + std::string(300 - kRecordSize, ' ')},
-        {"a short piece is padded with zeros", piece, piece + std::string(4 * kRecordSize - 450, '\0') + added},
-    };
-    CustomerRecord record;
-    std::memcpy(&record, added.data(), kRecordSize);
-    for (const AppendCase& c : cases) {
-        SCOPED_TRACE(c.name);
-        open_with(c.before);
-        ASSERT_TRUE(load_records(table_));
-        std::size_t loaded = table_.count;
-        std::string old_records = table_bytes(table_);
-        ASSERT_EQ(append_record(record), SaveResult::kSaved);
-        EXPECT_EQ(count_file_records(), loaded + 1);
-        EXPECT_EQ(read_file("Maillist.dat"), c.after);
-
-        // The rule that matters: the file loads as before, plus the new record last.
-        close_data_file();
-        ASSERT_TRUE(open_data_file());
-        ASSERT_TRUE(load_records(table_));
-        EXPECT_EQ(table_bytes(table_), old_records + added);
         close_data_file();
     }
 }
