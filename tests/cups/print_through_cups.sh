@@ -76,15 +76,13 @@ program_text menu menu
 program_text ask ask
 program_text bye farewell
 quiet="$menu$ask$menu$bye."
-john=$'Smith  John\n12 Main St  Ottawa\nON   K1A0B\n555-1234\n1995 Coupe\n'
-alice=$'Smith  Alice\n300 Portage Ave  Winnipeg\nMB   R3C4T\n204-555-0177\n2004 Hatchback\n'
 
 check "raw: the screen says nothing of the printer" "$quiet" "$(print_on "$raw_queue" Smith)"
 check "raw: nothing on standard error" "" "$(cat "$scratch/errors")"
 wait_for_jobs "$jobs_folder" 2
 check "raw: two jobs" 2 "$(ls "$jobs_folder" | wc -l)"
 index=0
-for expected in "$john" "$alice"; do
+for expected in "${demo_smith_jobs[@]}"; do
   index=$((index + 1))
   job=$(ls "$jobs_folder" | sed -n "${index}p")
   check "raw: job $index, byte for byte" "$(printf '%s' "${expected//$'\n'/$'\r\n'}" | od -c)" "$(od -c < "$jobs_folder/$job")"
@@ -105,7 +103,7 @@ for pdf in $(ls "$pdf_folder" | sort -t_ -k2 -n); do
 done
 check "pdf: two printed files" 2 "$index"
 index=0
-for expected in "$john" "$alice"; do
+for expected in "${demo_smith_jobs[@]}"; do
   index=$((index + 1))
   page="$pages/record-$index.pdf"
   check "pdf: record $index is one page" "Pages:           1" "$(pdfinfo "$page" 2>&1 | grep '^Pages:')"

@@ -45,6 +45,11 @@ program_text() {  # var name [count]
   fail "tests/data/program_texts.tsv has no text $2 number $wanted"
 }
 
+# The demo list's two Smiths as each is printed, in list order, with LF line
+# ends (the printer receives CR LF).
+demo_smith_jobs=($'Smith  John\n12 Main St  Ottawa\nON   K1A0B\n555-1234\n1995 Coupe\n'
+                 $'Smith  Alice\n300 Portage Ave  Winnipeg\nMB   R3C4T\n204-555-0177\n2004 Hatchback\n')
+
 # Makes FOLDER/Maillist.dat the demo list: the sample customers entered through
 # PROGRAM's own Enter command into an empty list.
 seed_demo_list() {  # folder program
