@@ -35,7 +35,7 @@ void index_last_names(const RecordTable& table, LastNameIndex& index) {
     std::size_t placed = 0;
     index.group_ends[0] = 0;
     for (std::size_t group = 0; group < index.group_count; ++group) {
-        for (std::size_t slot = first_of_group[group]; slot < table.count; ++slot) {
+        for (std::size_t slot = 0; slot < table.count; ++slot) {
             if (group_of[slot] == group) index.slots[placed++] = slot;
         }
         index.group_ends[group + 1] = placed;
