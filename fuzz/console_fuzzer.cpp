@@ -1,4 +1,5 @@
-// Any console input on any data file: the dialogue runs to its end with status
+// Any console input on any data file, on a console that speaks the list's code
+// page or UTF-8: the dialogue runs to its end with status
 // 0, writes nothing to standard error, and leaves a file that loads as before
 // plus zero or more whole records.
 #include <fcntl.h>
@@ -51,10 +52,12 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     return 0;
 }
 
-// The first two bytes tell how many of the rest are the data file; the others are typed.
+// The first two bytes tell how many of the rest are the data file, and with
+// their top bit whether the console speaks UTF-8; the others are typed.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    std::size_t file_size = (data[0] | (data[1] << 8)) % (size - 1);
+    std::size_t file_size = (data[0] | ((data[1] & 0x7F) << 8)) % (size - 1);
+    check(setenv("LC_ALL", (data[1] & 0x80) != 0 ? "C.UTF-8" : "C", 1) == 0);
     const std::uint8_t* typed = data + 2 + file_size;
     std::size_t typed_size = size - 2 - file_size;
     if (typed_size > kMaxConsoleInput) return 0;

@@ -154,9 +154,51 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          kMenu + kFormPrompts + kSaveErrorText + kMenu + kBye, 0, std::nullopt, {}, Spooler::kRecording,
          static_cast<long long>(before_limit.size())},
     };
+    // Under a UTF-8 locale: the list in code page 850 (é is 0x82), the screen,
+    // the typing and the printed job in UTF-8.
+    const std::string gagne = record_bytes({"Gagn\x82", "Ren\x82" "e", "12 rue Sainte-Th\x82r\x8Ase", "Montr\x82" "al", "QC",
+                                            "H2X1K", "514", "1998 \xC9\xCD"});
+    const std::string gagne_view = "\n\nGagné   Renée\n12 rue Sainte-Thérèse  Montréal\nQC    H2X1K\n514\n1998 ╔═\n";
+    const std::string accented = gagne + kSmithJohn;
+    const std::string before_e = "\ns\nGagn";  // é split: its first byte ends the first read
+    const std::string split_e = "s\n" + std::string(kInputBufferSize - 2 - before_e.size() - 1, 'A') + before_e + "\xC3";
+    const std::string nineteen_e = [] {
+        std::string e;
+        for (int i = 0; i < 19; ++i) e += "é";
+        return e;
+    }();
+    const ProgramCase utf8_cases[] = {
+        {"names in UTF-8", accented, "d\nq\n", kMenu + "\nGagné  Renée\nSmith  John" + kMenu + kBye},
+        {"a name typed in UTF-8, or in the list's own bytes, is found", accented, "s\nGagné\ns\nGagn\x82\nq\n",
+         kMenu + kAsk + gagne_view + kMenu + kAsk + gagne_view + kMenu + kBye},
+        {"a character split across two reads is read whole", accented, split_e + "\xA9\nq\n",
+         kMenu + kAsk + kMenu + kAsk + gagne_view + kMenu + kBye},
+        {"CR LF line ends", accented, with_crlf("s\nGagné\nq\n"), kMenu + kAsk + gagne_view + kMenu + kBye},
+        {"the printed job in UTF-8", accented, "p\nGagné\nq\n", kQuietPrint, 0, std::nullopt,
+         {"Gagné  Renée\r\n12 rue Sainte-Thérèse  Montréal\r\nQC   H2X1K\r\n514\r\n1998 ╔═\r\n"}},
+        {"typed letters are stored in the list's code page, and counted as letters", "",
+         "e\nCôté\n" + nineteen_e + "é\n" + nineteen_e + "\n€uro😀\n\n\n\n\n\nq\n",
+         kMenu + kPrompts[0] + kPrompts[1] + kTooLong[1] + kFormPrompts.substr(kPrompts[0].size()) + kMenu + kBye, 0,
+         record_bytes({"C\x93t\x82", std::string(19, '\x82').c_str(), "?uro?"})},
+        // Stray and cut bytes, overlong forms, a surrogate, past U+10FFFF; a
+        // character cut by the end of the input.
+        {"bytes that start no character are kept as they are", "",
+         "e\n\x80\xC3(\n\xC0\xAF\n\xED\xA0\x80\n\xF4\x90\x80\x80\n\n\n\n1998\xE2\x82",
+         kMenu + kFormPrompts + kMenu, 0,
+         record_bytes({"\x80\xC3(", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "", "", "", "1998\xE2\x82"})},
+    };
+    // Under the C locale every byte passes as it is.
+    const ProgramCase c_locale_case = {"the C locale: the list's bytes shown, typed bytes stored, as they are", gagne,
+                                       "d\ne\nCôté\n\n\n\n\n\n\n\nq\n",
+                                       kMenu + "\nGagn\x82  Ren\x82" "e" + kMenu + kFormPrompts + kMenu + kBye, 0,
+                                       gagne + record_bytes({"Côté"})};
+
     int index = 0;
-    for (const ProgramCase& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [locale, table] : {std::make_pair("C", std::vector<ProgramCase>(std::begin(cases), std::end(cases))),
+                                        std::make_pair("C.UTF-8", std::vector<ProgramCase>(std::begin(utf8_cases), std::end(utf8_cases))),
+                                        std::make_pair("C", std::vector<ProgramCase>{c_locale_case})}) {
+    for (const ProgramCase& c : table) {
+        SCOPED_TRACE(std::string(c.name) + " (" + locale + ")");
         const std::string folder = folder_ + "/" + std::to_string(index++);
         ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
         const std::string file = folder + "/" + c.file_name;
@@ -164,6 +206,7 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         RunOptions options = with_recording_lp(folder, c.spooler == Spooler::kRefusing ? "exit 1" : "");
         if (c.spooler == Spooler::kMissing) options.path = folder + "/nowhere";
         options.file_size_limit = c.file_size_limit;
+        options.locale = locale;
 
         RunResult run = run_program(folder, c.input, options);
         EXPECT_EQ(run.screen, c.screen);
@@ -175,6 +218,7 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
             EXPECT_FALSE(file_exists(file)) << "the data file is never created";
         }
         EXPECT_EQ(recorded_jobs(folder), c.jobs);
+    }
     }
 }
 

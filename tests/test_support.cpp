@@ -107,10 +107,10 @@ pid_t spawn(const std::string& folder, const RunOptions& options, int input) {
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
     }
     // LeakSanitizer cannot work under ptrace; valgrind checks those runs for leaks.
-    std::string variables[] = {"PATH=" + options.path, "HOME=" + folder,
+    std::string variables[] = {"PATH=" + options.path, "HOME=" + folder, "LC_ALL=" + options.locale,
                                options.wrapper.empty() ? "" : "ASAN_OPTIONS=detect_leaks=0"};
-    char* envp[] = {variables[0].data(), variables[1].data(), variables[2].empty() ? nullptr : variables[2].data(),
-                    nullptr};
+    char* envp[] = {variables[0].data(), variables[1].data(), variables[2].data(),
+                    variables[3].empty() ? nullptr : variables[3].data(), nullptr};
     // The test's own wrapper (strace) goes outside the checker, so that it sees
     // the program's calls through it.
     std::vector<std::string> words = options.wrapper;

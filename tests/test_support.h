@@ -64,6 +64,7 @@ struct RunOptions {
     std::string path = "/usr/bin:/bin";  // PATH, so a stand-in `lp` can come first
     long long file_size_limit = -1;      // RLIMIT_FSIZE in bytes, none when negative
     std::vector<std::string> wrapper;    // a command the program runs under (strace)
+    std::string locale = "C";            // LC_ALL
 };
 
 // Runs the program in `folder` with `input` as its standard input. Every run

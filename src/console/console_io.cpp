@@ -1,6 +1,8 @@
 // Console input is read in blocks and handed out a byte at a time, CR LF read as
 // a newline; the screen is gathered in one buffer that goes out only when the
-// program must wait or end.
+// program must wait or end. This is the console's edge: where the console speaks
+// UTF-8, what is typed becomes the list's code page here, and the list's text is
+// shown in UTF-8.
 #include "console/console_io.h"
 
 #include <algorithm>
@@ -8,18 +10,26 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "record_store/code_page.h"
 
 namespace {
 
 constexpr std::size_t kScreenBufferSize = std::size_t{64} * 1024;
 
+// The longest UTF-8 character, of which a read may end with all but the last byte.
+constexpr std::size_t kLongestUtf8 = 4;
+
 // All that is known of the console's input: what was read and not yet handed out.
 struct ConsoleInput {
+    bool utf8;  // the console speaks UTF-8; otherwise its bytes are the list's
     char bytes[kInputBufferSize];
     std::size_t next;
     std::size_t end;
     bool ended;
     bool line_pending;  // a command byte was read and the rest of its line was not
+    // The start of a UTF-8 character that the last read cut, waiting for its end.
+    char cut[kLongestUtf8 - 1];
+    std::size_t cut_length;
 };
 
 ConsoleInput g_input;
@@ -33,16 +43,30 @@ void write_screen(const char* bytes, std::size_t length) {
     (void)std::fwrite(bytes, 1, length, stdout);
 }
 
+// Reads the console into the buffer once. A character cut by the read before
+// is joined with its end; one cut by the end of the input is taken byte by byte.
+void read_console() {
+    std::size_t cut = g_input.cut_length;
+    std::memcpy(g_input.bytes, g_input.cut, cut);
+    std::size_t got = platform_read_console(g_input.bytes + cut, kInputBufferSize - cut);
+    g_input.next = 0;
+    g_input.end = cut + got;
+    g_input.ended = got == 0;
+    g_input.cut_length = 0;
+    if (!g_input.utf8 || g_input.ended) return;
+    g_input.end = utf8_to_list(g_input.bytes, cut + got, g_input.bytes, true, g_input.cut_length);
+    std::memcpy(g_input.cut, g_input.bytes + cut + got - g_input.cut_length, g_input.cut_length);
+}
+
 // Whether a byte is ready, reading the console when the buffer is spent.
 bool input_ready() {
-    if (g_input.next < g_input.end) return true;
-    if (g_input.ended) return false;
-    // About to wait: everything written so far must be on the screen first.
-    flush_screen();
-    g_input.next = 0;
-    g_input.end = platform_read_console(g_input.bytes, kInputBufferSize);
-    g_input.ended = g_input.end == 0;
-    return !g_input.ended;
+    while (g_input.next >= g_input.end) {
+        if (g_input.ended) return false;
+        // About to wait: everything written so far must be on the screen first.
+        flush_screen();
+        read_console();
+    }
+    return true;
 }
 
 int next_byte() {
@@ -57,11 +81,19 @@ int next_byte() {
 
 }  // namespace
 
-void begin_console_input() {
+void begin_console() {
+    g_input.utf8 = platform_console_speaks_utf8();
     g_input.next = 0;
     g_input.end = 0;
     g_input.ended = false;
     g_input.line_pending = false;
+    g_input.cut_length = 0;
+}
+
+char* put_shown(std::string_view text, char* out) {
+    if (g_input.utf8) return list_to_utf8(text, out);
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
 }
 
 std::string_view line_text(const ConsoleLine& line) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "record_store/code_page.h"
 #include "record_store/customer_record.h"
 
 // Only this much of a line is kept: every answer is compared with, or counted
@@ -25,8 +26,14 @@ constexpr int kEndOfInput = -1;
 // The console is read this much at a time.
 constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 
-// Starts reading the console afresh: nothing read, nothing pending.
-void begin_console_input();
+// Starts the console afresh: asks which character set it speaks; nothing read,
+// nothing pending.
+void begin_console();
+
+// Writes `text`, in the list's code page, at `out` as the console shows it: in
+// UTF-8 where the console speaks UTF-8, else as it is. `out` has room for
+// kLongestUtf8OfByte bytes a byte. Returns the end of what was written.
+char* put_shown(std::string_view text, char* out);
 
 // Drops what is left unread of the current line, up to and including its
 // newline. Returns at once when nothing is left.

@@ -49,9 +49,10 @@ int main_menu() {
         flush_screen();
         return kStatusNoDataFile;
     }
+    // The views are prepared in the character set the console speaks.
+    begin_console();
     index_last_names(table, index);
     prepare_record_views(table, views);
-    begin_console_input();
 
     for (;;) {
         write_text(kMenuText);

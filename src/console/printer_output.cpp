@@ -14,5 +14,8 @@ bool print_records(const RecordTable& table, const LastNameIndex& index) {
 }
 
 void print_record(const CustomerRecord& record) {
-    platform_print_job(text_of(format_record(record, kPrintedBlock)));
+    // In the screen's character set: a spooler reads text as the terminal does.
+    char job[longest_shown(kPrintedBlock)];
+    const char* end = put_shown(text_of(format_record(record, kPrintedBlock)), job);
+    platform_print_job(std::string_view(job, static_cast<std::size_t>(end - job)));
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "record_store/code_page.h"
 #include "record_store/customer_record.h"
 
 constexpr std::size_t kFixedText = kFieldCount;
@@ -50,6 +51,11 @@ constexpr std::size_t longest_text(const RecordLayout& layout) {
         length += piece.field == kFixedText ? piece.text.size() : kFieldLayouts[piece.field].width;
     }
     return length;
+}
+
+// The same on a console that shows each byte of the list in up to kLongestUtf8OfByte.
+constexpr std::size_t longest_shown(const RecordLayout& layout) {
+    return kLongestUtf8OfByte * longest_text(layout);
 }
 
 // One record in one layout: room for the longest text of any of the three.

@@ -1,16 +1,14 @@
 // The name list and the search on the screen, shown from prepared views.
 #include "console/record_views.h"
 
-#include <cstring>
-
 #include "console/console_io.h"
 
 namespace {
 
-// Appends a formatted text to a buffer sized for kMaxRecords of its layout.
+// Appends a formatted text, as the console shows it, to a buffer sized for
+// kMaxRecords of its layout.
 std::size_t append_text(char* buffer, std::size_t used, const LayoutText& text) {
-    std::memcpy(buffer + used, text.bytes, text.length);
-    return used + text.length;
+    return static_cast<std::size_t>(put_shown(text_of(text), buffer + used) - buffer);
 }
 
 }  // namespace

@@ -8,11 +8,11 @@
 #include "record_store/customer_record.h"
 
 // The table never changes after start-up, so its screen texts are formatted
-// once: the whole name list, and each slot's screen view.
+// once, as the console shows them: the whole name list, and each slot's screen view.
 struct RecordViews {
-    char names[kMaxRecords * longest_text(kNameLine)];
+    char names[kMaxRecords * longest_shown(kNameLine)];
     std::size_t names_length;
-    char views[kMaxRecords * longest_text(kScreenView)];
+    char views[kMaxRecords * longest_shown(kScreenView)];
     std::size_t view_ends[kMaxRecords + 1];  // slot i's view is views[view_ends[i], view_ends[i+1])
 };
 

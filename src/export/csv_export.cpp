@@ -1,16 +1,18 @@
 // Formats the record table as CSV: quoting, the header row and the row ends.
 #include "export/csv_export.h"
 
+#include <algorithm>
+
 namespace {
 
-// Appends one field at `out`, quoted only when a spreadsheet would misread it
-// bare; returns the end of what was written.
+// Appends one field at `out` in UTF-8, quoted only when a spreadsheet would
+// misread it bare; returns the end of what was written.
 char* put_field(char* out, std::string_view text) {
     bool quoted = text.find_first_of(kCharactersToQuote) != std::string_view::npos;
     if (quoted) *out++ = '"';
-    for (char c : text) {
-        if (c == '"') *out++ = '"';
-        *out++ = c;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '"') *out++ = '"';
+        out = list_to_utf8(text.substr(at, 1), out);
     }
     if (quoted) *out++ = '"';
     return out;
@@ -29,8 +31,10 @@ char* put_row(char* out, const std::string_view (&fields)[kFieldCount]) {
 
 }  // namespace
 
-void format_csv(const RecordTable& table, CsvText& csv) {
-    char* out = put_row(csv.bytes, kCsvHeaderLabels);
+void format_csv(const RecordTable& table, bool marked, CsvText& csv) {
+    char* out = csv.bytes;
+    if (marked) out = std::copy(kByteOrderMark.begin(), kByteOrderMark.end(), out);
+    out = put_row(out, kCsvHeaderLabels);
     for (std::size_t row = 0; row < table.count; ++row) {
         const char* record = reinterpret_cast<const char*>(&table.slots[row]);
         std::string_view fields[kFieldCount];

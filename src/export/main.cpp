@@ -27,7 +27,7 @@ int main() {
         (void)std::fputs("ledgerine-export: could not read Maillist.dat\n", stderr);
         return kStatusFailed;
     }
-    format_csv(g_table, g_csv);
+    format_csv(g_table, platform_marks_utf8_files(), g_csv);
     if (!platform_write_standard_output(g_csv.bytes, g_csv.length)) {
         (void)std::fputs("ledgerine-export: could not write the list to standard output\n", stderr);
         return kStatusFailed;

@@ -10,6 +10,12 @@
 // failed write, never end the program.
 void platform_prepare_process();
 
+// Whether the console speaks UTF-8, rather than the list's own code page.
+// - POSIX: the locale's character set, from LC_ALL, LC_CTYPE or LANG, as every
+//   text program learns it.
+// - Windows: never; the console speaks the list's code page.
+bool platform_console_speaks_utf8();
+
 // Reads what the console has for us, waiting when it has nothing; returns the
 // number of bytes read, 0 once the input has ended (or cannot be read).
 std::size_t platform_read_console(char* buffer, std::size_t capacity);
@@ -48,6 +54,11 @@ void platform_unlock(int file);
 //   device write cannot be abandoned half way without losing the job's end.
 constexpr int kPrinterPatienceSeconds = 5;
 void platform_print_job(std::string_view text);
+
+// Whether a UTF-8 file written for this platform's users starts with the
+// byte-order mark: on Windows, whose programs take a file without it for the
+// system's code page; not on POSIX, where UTF-8 is the rule.
+bool platform_marks_utf8_files();
 
 // Writes all `length` bytes to standard output as they are (no line-end
 // conversion); false when any of them could not be written.

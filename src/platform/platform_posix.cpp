@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <langinfo.h>
 #include <poll.h>
 #include <signal.h>
 #include <strings.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <clocale>
 #include <cstring>
 #include <string>
 
@@ -154,6 +156,15 @@ void platform_prepare_process() {
     (void)signal(SIGCHLD, SIG_IGN);
 }
 
+bool platform_console_speaks_utf8() {
+    // A locale that is named but not installed leaves the C locale, whose bytes
+    // pass as they are: what every other program on this terminal then does too.
+    // Only the answer is kept: the program itself runs in the C locale.
+    bool utf8 = std::setlocale(LC_CTYPE, "") != nullptr && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    (void)std::setlocale(LC_CTYPE, "C");  // cannot fail: the C locale is always there
+    return utf8;
+}
+
 std::size_t platform_read_console(char* buffer, std::size_t capacity) {
     for (;;) {
         ssize_t got = read(STDIN_FILENO, buffer, capacity);
@@ -240,6 +251,10 @@ void platform_print_job(std::string_view text) {
     // Closing ends the job; a spooler that stopped reading only costs a failed write.
     close(pipe_ends[1]);
     if (spooler > 0) wait_for_spooler(spooler);
+}
+
+bool platform_marks_utf8_files() {
+    return false;
 }
 
 bool platform_write_standard_output(const char* bytes, std::size_t length) {

@@ -51,8 +51,17 @@ bool lock_file(int file, DWORD flags) {
 }  // namespace
 
 void platform_prepare_process() {
-    // Console and printer stay in text mode, as on the original console: typed
-    // CR LF reaches the program as a newline, and each newline goes out as CR LF.
+    // The console is read as bytes, so that its one CR LF fold is the console
+    // code's, as on POSIX: text mode would fold CR LF and leave a CR before it
+    // for a second fold. It fails only for a closed standard input, which then
+    // reads as ended either way. Screen and printer stay in text mode: each
+    // newline goes out as CR LF.
+    constexpr int kStandardInput = 0;
+    (void)_setmode(kStandardInput, _O_BINARY);
+}
+
+bool platform_console_speaks_utf8() {
+    return false;
 }
 
 std::size_t platform_read_console(char* buffer, std::size_t capacity) {
@@ -119,6 +128,10 @@ void platform_print_job(std::string_view text) {
     if (printer == nullptr) return;
     (void)std::fwrite(text.data(), 1, text.size(), printer);
     (void)std::fclose(printer);  // nothing about the printer is ever reported
+}
+
+bool platform_marks_utf8_files() {
+    return true;
 }
 
 bool platform_write_standard_output(const char* bytes, std::size_t length) {

@@ -3,7 +3,8 @@
 # named to `lp` through LPDEST: one that keeps each job's bytes (two matches give
 # exactly two jobs of five CR LF lines, no match gives none), and the PDF printer
 # of cups-pdf, whose pages are read back as text (one page per record, holding
-# its five lines and nothing else). The PDFs are kept in PAGES_FOLDER.
+# its five lines and nothing else; an accented one, printed under a UTF-8
+# locale, with its accents). The PDFs are kept in PAGES_FOLDER.
 # Leaves CUPS as it found it: the queues, the backend and the cupsd it started
 # are gone afterwards, and the default destination is never touched.
 # Usage: print_through_cups.sh PROGRAM PAGES_FOLDER
@@ -67,9 +68,13 @@ wait_for_jobs() {  # folder count
   done
   echo "the spooler did not finish: $(lpstat -o 2>&1)"
 }
-# Prints the records of a name through a queue; the screen and standard error.
-print_on() {  # queue name
-  (cd "$scratch" && printf 'p\n%s\nq\n' "$2" | LPDEST=$1 "$program" 2> "$scratch/errors"; echo .)
+# An accented customer, typed in the list's code page 850 (\x82 is é, \x8A è).
+(cd "$scratch" && printf 'e\nGagn\x82\nRen\x82e\n12 rue Sainte-Th\x82r\x8Ase\nMontr\x82al\nQC\nH2X1K\n514-555-0142\n1998 Wagon\nq\n' |
+  LC_ALL=C "$program" > /dev/null) || fail "could not enter the accented customer"
+# Prints the records of a name through a queue, under a locale (C unless
+# given); the screen and standard error.
+print_on() {  # queue name [locale]
+  (cd "$scratch" && printf 'p\n%s\nq\n' "$2" | LC_ALL=${3:-C} LPDEST=$1 "$program" 2> "$scratch/errors"; echo .)
 }
 
 program_text menu menu
@@ -111,6 +116,14 @@ for expected in "${demo_smith_jobs[@]}"; do
   check "pdf: record $index holds its five lines and nothing else" "$expected"$'\f.' \
     "$(pdftotext -layout -fixed 7.2 "$page" - 2>&1; echo .)"
 done
+# Under a UTF-8 locale the job goes out in UTF-8, which the spooler's text filter reads.
+check "pdf: the screen says nothing of the printer, under a UTF-8 locale" "$quiet" "$(print_on "$pdf_queue" Gagné C.UTF-8)"
+wait_for_jobs "$pdf_folder" 3
+newest=$(ls "$pdf_folder" | sort -t_ -k2 -n | tail -n 1)
+cp "$pdf_folder/$newest" "$pages/record-accented.pdf"
+check "pdf: the accented record reads back with its accents" \
+  $'Gagné  Renée\n12 rue Sainte-Thérèse  Montréal\nQC   H2X1K\n514-555-0142\n1998 Wagon\n\f.' \
+  "$(pdftotext -layout -fixed 7.2 "$pages/record-accented.pdf" - 2>&1; echo .)"
 echo "cups: printed pages kept in $pages"
 
 summary

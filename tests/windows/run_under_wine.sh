@@ -80,7 +80,9 @@ same_as_posix() {  # name input
   local windows posix
   windows=$(cd "$scratch" && printf '%b' "$2" | timeout 60 "$loader" "$exe" 2>>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[1]}]")
   # No spooler on PATH: the printed bytes are checked on PRN below.
-  posix=$(cd "$scratch/posix" && printf '%b' "$2" | PATH=/nonexistent "$posix_program" 2>>"$scratch/errors"; echo "[$?]")
+  # The Windows console speaks the list's code page: the POSIX program under the
+  # C locale passes the same bytes.
+  posix=$(cd "$scratch/posix" && printf '%b' "$2" | LC_ALL=C PATH=/nonexistent "$posix_program" 2>>"$scratch/errors"; echo "[$?]")
   check "$1: screen and status" "$posix" "$windows"
   check "$1: the list after it" "$(list_bytes "$scratch/posix")" "$(list_bytes "$scratch/drive-a")"
 }
@@ -98,12 +100,19 @@ seed_demo_list "$scratch/posix" "$posix_program"
 cp "$scratch/posix/Maillist.dat" "$scratch/drive-a/Maillist.dat"
 same_as_posix "list and search" 'd\ns\nSmith\nq\n'
 same_as_posix "entry" 'e\nLee\nKim\n1 Bay St\nToronto\nON\nM5J2N\n416-555-0100\n2010 Van\nd\nq\n'
-same_as_posix "listed after a restart" 'd\nq\n'
+# Code page 850 bytes, typed and stored as they are (\x82 is é, \x93 ô).
+same_as_posix "entry in the code page" 'e\nC\x93t\x82\nRen\x82e\n12 rue\nQu\x82bec\nQC\nG1R4P\n418\n1990\nq\n'
+same_as_posix "listed after a restart" 'd\ns\nC\x93t\x82\nq\n'
+# Line ends: CR LF is a newline; a CR before it, or anywhere else, is part of the line.
+same_as_posix "CR LF line ends" 's\r\nSmith\r\nq\r\n'
+same_as_posix "a CR before CR LF" 's\nSmith\r\r\nq\n'
+same_as_posix "lone CRs" 's\n\rSmith\ns\nSm\rith\nq\n'
 
-# The exporter from the archive writes the same bytes as the POSIX one: its CR LF
-# row ends are not turned into CR CR LF on the way out.
-check "export: the CSV of the POSIX build, byte for byte" \
-  "$(cd "$scratch/drive-a" && "${posix_program%/*}/ledgerine-export" | od -c)" \
+# The exporter from the archive writes the same bytes as the POSIX one after the
+# UTF-8 byte-order mark: its CR LF row ends are not turned into CR CR LF on the
+# way out, and the accented names are the same UTF-8.
+check "export: the byte-order mark, then the CSV of the POSIX build, byte for byte" \
+  "$(cd "$scratch/drive-a" && { printf '\xEF\xBB\xBF'; "${posix_program%/*}/ledgerine-export"; } | od -c)" \
   "$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-export.exe" 2>>"$scratch/errors" | od -c)"
 
 same_as_posix "print" 'p\nSmith\nq\n'
