@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(added.year_model, data, size < 19 ? size : 19);
     // A full file refuses the record and stays as it was.
     bool room = counted < kMaxRecords;
-    check(append_record(added) == (room ? SaveResult::kSaved : SaveResult::kFull));
+    std::size_t held = 0;
+    check(append_records(&added, 1, held) == (room ? SaveResult::kSaved : SaveResult::kFull));
+    check(held == counted);
     check(count_file_records() == counted + (room ? 1 : 0));
     close_data_file();
 

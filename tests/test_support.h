@@ -55,6 +55,7 @@ protected:
 
 struct RunResult {
     std::string screen;  // standard output
+    std::string errors;  // standard error: only the companion tools write there
     int status = -1;     // exit status, or -1 when ended by a signal
     int signal = 0;
     long peak_memory_kib = 0;
@@ -65,6 +66,7 @@ struct RunOptions {
     long long file_size_limit = -1;      // RLIMIT_FSIZE in bytes, none when negative
     std::vector<std::string> wrapper;    // a command the program runs under (strace)
     std::string locale = "C";            // LC_ALL
+    std::string program;                 // another program to run (ledgerine-import); the menu's when empty
 };
 
 // Runs the program in `folder` with `input` as its standard input. Every run

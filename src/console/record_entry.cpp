@@ -47,7 +47,8 @@ bool add_record() {
     CustomerRecord record;
     if (!enter_record(record)) return false;
     // The limit is checked again under the lock: another program may have saved meanwhile.
-    switch (append_record(record)) {
+    std::size_t held = 0;
+    switch (append_records(&record, 1, held)) {
         case SaveResult::kSaved:
             break;
         case SaveResult::kFull:

@@ -1,7 +1,8 @@
 // ledgerine-export: the list in the current directory as CSV on standard
-// output, whole or not at all. Arguments are ignored: it has no options.
+// output, whole or not at all.
 #include <cstdio>
 
+#include "export/command_line.h"
 #include "export/csv_export.h"
 #include "platform/platform.h"
 #include "record_store/data_file.h"
@@ -11,16 +12,29 @@ namespace {
 constexpr int kStatusWritten = 0;
 constexpr int kStatusFailed = 1;
 
+constexpr ToolCommandLine kCommandLine = {
+    "ledgerine-export",
+    "Usage: ledgerine-export\n"
+    "Writes the list in Maillist.dat, in the current directory, to standard output\n"
+    "as CSV in UTF-8.\n"
+    "  --help     show this help and exit\n"
+    "  --version  show the version and exit\n",
+    {nullptr},
+    0,
+};
+
 // Static: too large for the stack of small machines.
 RecordTable g_table;
 CsvText g_csv;
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     // First, so that a closed standard output can never become the data file
     // and receive the CSV.
     platform_prepare_process();
+    ToolArguments arguments;
+    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
     bool loaded = open_data_file() && load_records(g_table);
     close_data_file();
     if (!loaded) {

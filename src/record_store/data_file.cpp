@@ -4,6 +4,7 @@
 #include "record_store/data_file.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -12,8 +13,8 @@ namespace {
 
 constexpr std::size_t kScanChunkSize = std::size_t{64} * 1024;
 // A save writes the zeros that align a short last piece (fewer than a record's
-// bytes), then the record.
-constexpr std::size_t kLongestSave = (kRecordSize - 1) + kRecordSize;
+// bytes), then its records: kMaxRecords of them at the most.
+constexpr std::size_t kLongestSave = (kRecordSize - 1) + kMaxRecords * kRecordSize;
 
 int g_data_file = kNoFile;
 
@@ -76,34 +77,38 @@ bool undo_save(std::uint64_t size, std::uint64_t from, std::size_t length, const
 }
 
 // The save itself, under the exclusive lock.
-SaveResult save_locked(const CustomerRecord& record) {
+SaveResult save_locked(const CustomerRecord* records, std::size_t count, std::size_t& held) {
     std::uint64_t size = 0;
     std::uint64_t end = 0;
     if (!read_size_and_data_end(size, end)) return SaveResult::kFailed;
-    std::uint64_t count = records_before(end);
-    if (count >= kMaxRecords) return SaveResult::kFull;
+    std::uint64_t before = records_before(end);
+    held = static_cast<std::size_t>(std::min<std::uint64_t>(before, SIZE_MAX));
+    if (before + count > kMaxRecords) return SaveResult::kFull;
+    if (count == 0) return SaveResult::kSaved;
 
-    // The record goes at the boundary after the last record. Before it, a short
-    // last piece is padded with zeros; whitespace after the last record is
-    // written over. Since end <= size and count*136 - end < 136, the padding
-    // is always shorter than a record.
-    std::uint64_t offset = count * kRecordSize;
+    // The records go at the boundary after the last record. Before them, a
+    // short last piece is padded with zeros; whitespace after the last record
+    // is written over. Since end <= size and before*136 - end < 136, the
+    // padding is always shorter than a record.
+    std::uint64_t offset = before * kRecordSize;
     std::uint64_t from = std::min(size, offset);
     std::size_t padding = static_cast<std::size_t>(offset - from);
-    char block[kLongestSave] = {};
-    std::memcpy(block + padding, &record, kRecordSize);
-    std::size_t length = padding + kRecordSize;
+    // Static: too large for the stack of small machines.
+    static char block[kLongestSave];
+    std::memset(block, 0, padding);
+    std::memcpy(block + padding, records, count * kRecordSize);
+    std::size_t length = padding + count * kRecordSize;
 
     // What the write covers of the old file: whitespace, to put back on failure.
-    char replaced[kRecordSize];
-    std::size_t replaced_length = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, kRecordSize));
+    static char replaced[kLongestSave];
+    std::size_t replaced_length = static_cast<std::size_t>(std::min<std::uint64_t>(size - from, length));
     if (!platform_read_at(g_data_file, from, replaced, replaced_length)) return SaveResult::kFailed;
 
     bool written = platform_write_at(g_data_file, from, block, length);
     if (written && platform_sync(g_data_file)) return SaveResult::kSaved;
     if (undo_save(size, from, length, replaced, replaced_length)) return SaveResult::kFailed;
-    // The file could not be put back: a record written whole is saved once a
-    // second sync gets it to the disk.
+    // The file could not be put back: records written whole are saved once a
+    // second sync gets them to the disk.
     return written && platform_sync(g_data_file) ? SaveResult::kSaved : SaveResult::kFailed;
 }
 
@@ -152,10 +157,10 @@ std::optional<std::size_t> count_file_records() {
     return static_cast<std::size_t>(records_before(end));
 }
 
-SaveResult append_record(const CustomerRecord& record) {
+SaveResult append_records(const CustomerRecord* records, std::size_t count, std::size_t& held) {
     // No lock, no write: unlocked, a second program could be writing the same slot.
     if (!platform_lock_exclusive(g_data_file)) return SaveResult::kFailed;
-    SaveResult result = save_locked(record);
+    SaveResult result = save_locked(records, count, held);
     platform_unlock(g_data_file);
     return result;
 }

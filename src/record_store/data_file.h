@@ -24,10 +24,12 @@ std::optional<std::size_t> count_file_records();
 
 enum class SaveResult { kSaved, kFull, kFailed };
 
-// Saves the record after the file's last record, as one transaction under the
-// exclusive lock: count, refuse at kMaxRecords (kFull), write, sync. On kFull and
-// kFailed the file loads as it did before.
-SaveResult append_record(const CustomerRecord& record);
+// Saves `count` records after the file's last record, as one transaction under
+// the exclusive lock: count, refuse when they would take the list past
+// kMaxRecords (kFull), write them all, sync. On kFull, and on kFailed unless the
+// disk failed again while the file was put back, the file loads as it did
+// before. `held` is the number of records the file held before, once counted.
+SaveResult append_records(const CustomerRecord* records, std::size_t count, std::size_t& held);
 
 // Whether any byte other than whitespace lies at `offset` or later: the only
 // test for the end of the data. A file that cannot be read answers yes.

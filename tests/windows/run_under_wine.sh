@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Unzips a Windows archive as drive A: and runs the program from it under wine,
 # with PRN its own printer: the screen (carriage returns removed), the exit
-# status and the data file must be the POSIX program's, and the printed bytes
-# and the exporter's CSV as they should be. Where this machine runs
+# status and the data file must be the POSIX program's, and the printed bytes,
+# the exporter's CSV and the importer's list as they should be. Where this machine runs
 # 32-bit x86 code, the 32-bit archive is used; elsewhere the 64-bit one, under
 # wine64. Installs what it needs; anything that keeps the check from running fails it.
 # Usage: run_under_wine.sh WIN32_ZIP WIN64_ZIP POSIX_PROGRAM
@@ -114,6 +114,20 @@ same_as_posix "lone CRs" 's\n\rSmith\ns\nSm\rith\nq\n'
 check "export: the byte-order mark, then the CSV of the POSIX build, byte for byte" \
   "$(cd "$scratch/drive-a" && { printf '\xEF\xBB\xBF'; "${posix_program%/*}/ledgerine-export"; } | od -c)" \
   "$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-export.exe" 2>>"$scratch/errors" | od -c)"
+
+# The importer from the archive, fed the POSIX exporter's CSV, makes the list the
+# POSIX importer makes, which is the list the CSV came from.
+check "archive: holds ledgerine-import.exe" yes "$([ -f "$scratch/drive-a/ledgerine-import.exe" ] && echo yes)"
+(cd "$scratch/drive-a" && "${posix_program%/*}/ledgerine-export") > "$scratch/list.csv"
+mv "$scratch/drive-a/Maillist.dat" "$scratch/list-before"
+: > "$scratch/drive-a/Maillist.dat"
+mkdir -p "$scratch/imported" && : > "$scratch/imported/Maillist.dat"
+posix_said=$(cd "$scratch/imported" && "${posix_program%/*}/ledgerine-import" < "$scratch/list.csv"; echo "[$?]")
+windows_said=$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-import.exe" < "$scratch/list.csv" \
+  2>>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[0]}]")
+check "import: what it says, and its status" "$posix_said" "$windows_said"
+check "import: the list of the POSIX importer" "$(list_bytes "$scratch/imported")" "$(list_bytes "$scratch/drive-a")"
+check "import: the list the CSV came from" "$(od -c < "$scratch/list-before")" "$(list_bytes "$scratch/drive-a")"
 
 same_as_posix "print" 'p\nSmith\nq\n'
 printed=$(printf '%s' "${demo_smith_jobs[@]}" | sed 's/$/\r/'; echo .)
