@@ -9,6 +9,8 @@ nothing=$(readlink -f "$2")
 for tool in hyperfine /usr/bin/time python3; do
   command -v "$tool" > /dev/null || { echo "bench: $tool is not installed (packages hyperfine, time)"; exit 1; }
 done
+# Every row runs in the C locale, whatever the caller's.
+export LC_ALL=C
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
