@@ -11,8 +11,11 @@ for tool in hyperfine /usr/bin/time python3 valgrind; do
   command -v "$tool" > /dev/null ||
     { echo "bench: $tool is not installed (packages hyperfine, time, python3, valgrind)"; exit 1; }
 done
-# Every row runs in the C locale, whatever the caller's.
+# The rows run in the C locale, whatever the caller's, but for the accented list,
+# which runs in C.UTF-8: that locale must exist, or the program would fall back to C.
 export LC_ALL=C
+[ "$(LC_ALL=C.UTF-8 locale charmap 2> /dev/null)" = UTF-8 ] ||
+  { echo "bench: the C.UTF-8 locale is not available (package libc-bin)"; exit 1; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 cd "$scratch"
@@ -111,4 +114,39 @@ cd ..
 row "6. start-up, 100 records + 512 MiB of spaces / cat" \
   "$(calc "'%.2fx (%.0f ms / %.0f ms)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e3, ${t[1]} * 1e3)")" "<= 2x" \
   "$(verdict "${t[0]} / ${t[1]} <= 2")"
+
+# A list of accented names, kept in code page 850 as the program stores them
+# (\x82 is é, \x8A è, \x93 ô, \x87 ç, \x90 É) and entered through the program in
+# the C locale: last name k % 10 with first name k / 10, so no two are alike.
+mkdir accented
+cd accented
+last=('Gagn\x82' 'B\x82langer' 'C\x93t\x82' 'L\x82vesque' Bergeron 'Fr\x82chette' Gagnon Ouellet Pelletier 'Lef\x8Abvre')
+first=('Ren\x82e' 'Fran\x87ois' 'H\x82l\x8Ane' '\x90mile' 'G\x82rard' 'Th\x82r\x8Ase' 'J\x82r\x93me' 'C\x82cile' 'M\x82lanie' 'R\x82mi')
+: > Maillist.dat
+for i in $(seq 0 99); do
+  printf 'e\n%b\n%b\n12 rue Saint-J\x82r\x93me\nQu\x82bec\nQC\nG1R4P\n418-555-1234\n1995 Coupe\n' \
+    "${last[$((i % 10))]}" "${first[$((i / 10))]}"
+done > entries
+LC_ALL=C "$program" < entries > /dev/null
+# The list must hold the bytes typed, or the row would measure some other list.
+for i in $(seq 0 99); do printf '%b\t%b\n' "${last[$((i % 10))]}" "${first[$((i / 10))]}"; done > typed
+python3 -c '
+data = open("Maillist.dat", "rb").read()
+typed = [line.split(b"\t") for line in open("typed", "rb").read().splitlines()]
+held = [[data[k * 136:k * 136 + 20].split(b"\0")[0], data[k * 136 + 20:k * 136 + 40].split(b"\0")[0]]
+        for k in range(len(data) // 136)]
+raise SystemExit(0 if len(data) == len(typed) * 136 and held == typed else 1)
+' || { echo "bench: the accented list does not hold the names typed" >&2; exit 1; }
+# The name list and two searches in turn, the names typed in UTF-8 as a UTF-8
+# terminal sends them: Gagné, which matches where the program reads typed UTF-8
+# as code page 850, and Bérubé, which is in no record.
+awk 'BEGIN { split("d\n|s\nGagn\303\251\n|s\nB\303\251rub\303\251\n", c, "|"); for (i = 0; i < 20000; i++) printf "%s", c[i % 3 + 1]; print "q" }' \
+  > session20000
+env LC_ALL=C.UTF-8 "$program" < session20000 > session20000.screen
+mapfile -t t < <(medians --warmup 5 --runs 40 "env LC_ALL=C.UTF-8 $program < session20000" \
+  "env LC_ALL=C.UTF-8 cat session20000.screen")
+cd ..
+row "7. 20,000 commands, accented names, C.UTF-8 / cat" \
+  "$(calc "'%.2fx (%.1f ms / %.1f ms)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e3, ${t[1]} * 1e3)")" "<= 1.5x" \
+  "$(verdict "${t[0]} / ${t[1]} <= 1.5")"
 exit "$missed"
