@@ -35,11 +35,10 @@ int end_program() {
 }  // namespace
 
 int main_menu() {
-    // The list, its index by last name and its screen texts, for the whole run:
-    // made at start-up and handed to the commands that read them. Static: too
-    // large for the stack of small machines.
+    // The list and what the commands read of it (its screen texts and its index
+    // by last name), for the whole run: made at start-up and handed to the
+    // commands that read them. Static: too large for the stack of small machines.
     static RecordTable table;
-    static LastNameIndex index;
     static RecordViews views;
     // A file that cannot be read whole is as good as missing: a shortened list
     // would look like lost records.
@@ -51,7 +50,6 @@ int main_menu() {
     }
     // The views are prepared in the character set the console speaks.
     begin_console();
-    index_last_names(table, index);
     prepare_record_views(table, views);
 
     for (;;) {
@@ -63,13 +61,13 @@ int main_menu() {
                 display_all_names(views);
                 break;
             case 's':
-                input_left = search_records(table, index, views);
+                input_left = search_records(table, views);
                 break;
             case 'e':
                 input_left = add_record();
                 break;
             case 'p':
-                input_left = print_records(table, index);
+                input_left = print_records(table, views);
                 break;
             case 'q':
                 write_text(kFarewellText);

@@ -5,10 +5,10 @@
 #include "console/record_layouts.h"
 #include "platform/platform.h"
 
-bool print_records(const RecordTable& table, const LastNameIndex& index) {
+bool print_records(const RecordTable& table, const RecordViews& views) {
     ConsoleLine name;
     if (!ask_last_name(name)) return false;
-    SlotRange found = find_by_last_name(table, index, line_text(name));
+    SlotRange found = find_by_last_name(table, views, line_text(name));
     for (std::size_t i = 0; i < found.count; ++i) print_record(table.slots[found.slots[i]]);
     return true;
 }

@@ -120,21 +120,6 @@ void wait_for_spooler(pid_t spooler) {
     _exit(kNotStarted);
 }
 
-// Moves all `length` bytes at `offset`: read into `in`, or written from `out`.
-// False on an error, or when nothing more moves (a read past the end of the file).
-bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
-    std::size_t total = 0;
-    while (total < length) {
-        off_t at = static_cast<off_t>(offset + total);
-        ssize_t moved = in != nullptr ? pread(file, in + total, length - total, at)
-                                      : pwrite(file, out + total, length - total, at);
-        if (moved < 0 && errno == EINTR) continue;
-        if (moved <= 0) return false;
-        total += static_cast<std::size_t>(moved);
-    }
-    return true;
-}
-
 }  // namespace
 
 void platform_prepare_process() {
@@ -200,11 +185,21 @@ bool platform_file_size(int file, std::uint64_t& size) {
 }
 
 bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
-    return transfer_all(file, offset, buffer, nullptr, length);
+    for (std::size_t done = 0; done < length;) {
+        ssize_t got = pread(file, buffer + done, length - done, static_cast<off_t>(offset + done));
+        if (got == 0 || (got < 0 && errno != EINTR)) return false;  // an error, or the file ends first
+        done += got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    return true;
 }
 
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
-    return transfer_all(file, offset, nullptr, buffer, length);
+    for (std::size_t done = 0; done < length;) {
+        ssize_t put = pwrite(file, buffer + done, length - done, static_cast<off_t>(offset + done));
+        if (put == 0 || (put < 0 && errno != EINTR)) return false;
+        done += put > 0 ? static_cast<std::size_t>(put) : 0;
+    }
+    return true;
 }
 
 bool platform_sync(int file) {

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -24,22 +25,25 @@ bool seek_to(int file, std::uint64_t offset) {
     return _lseeki64(file, static_cast<__int64>(offset), SEEK_SET) >= 0;
 }
 
-// Moves all `length` bytes at the file's position: read into `in`, or written
-// from `out`. False on an error, or when nothing more moves (a read past the end).
-bool move_all(int file, char* in, const char* out, std::size_t length) {
-    std::size_t total = 0;
-    while (total < length) {
-        unsigned piece = static_cast<unsigned>(length - total < kLargestTransfer ? length - total : kLargestTransfer);
-        int moved = in != nullptr ? _read(file, in + total, piece) : _write(file, out + total, piece);
-        if (moved <= 0) return false;
-        total += static_cast<std::size_t>(moved);
+// Reads all `length` bytes at the file's position; false on an error, or when
+// the file ends first.
+bool read_all(int file, char* buffer, std::size_t length) {
+    for (std::size_t done = 0; done < length;) {
+        int got = _read(file, buffer + done, static_cast<unsigned>(std::min(length - done, kLargestTransfer)));
+        if (got <= 0) return false;
+        done += static_cast<std::size_t>(got);
     }
     return true;
 }
 
-// The same at `offset`.
-bool transfer_all(int file, std::uint64_t offset, char* in, const char* out, std::size_t length) {
-    return seek_to(file, offset) && move_all(file, in, out, length);
+// Writes all `length` bytes at the file's position; false when any could not be written.
+bool write_all(int file, const char* bytes, std::size_t length) {
+    for (std::size_t done = 0; done < length;) {
+        int put = _write(file, bytes + done, static_cast<unsigned>(std::min(length - done, kLargestTransfer)));
+        if (put <= 0) return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
 }
 
 bool lock_file(int file, DWORD flags) {
@@ -93,11 +97,11 @@ bool platform_file_size(int file, std::uint64_t& size) {
 }
 
 bool platform_read_at(int file, std::uint64_t offset, char* buffer, std::size_t length) {
-    return transfer_all(file, offset, buffer, nullptr, length);
+    return seek_to(file, offset) && read_all(file, buffer, length);
 }
 
 bool platform_write_at(int file, std::uint64_t offset, const char* buffer, std::size_t length) {
-    return transfer_all(file, offset, nullptr, buffer, length);
+    return seek_to(file, offset) && write_all(file, buffer, length);
 }
 
 bool platform_sync(int file) {
@@ -137,5 +141,5 @@ bool platform_marks_utf8_files() {
 bool platform_write_standard_output(const char* bytes, std::size_t length) {
     // In text mode each LF would go out as CR LF, and a CR LF as CR CR LF.
     constexpr int kStandardOutput = 1;
-    return _setmode(kStandardOutput, _O_BINARY) >= 0 && move_all(kStandardOutput, nullptr, bytes, length);
+    return _setmode(kStandardOutput, _O_BINARY) >= 0 && write_all(kStandardOutput, bytes, length);
 }

@@ -71,23 +71,3 @@ std::string_view field_text(const char (&field)[Width]) {
 
 // Matching by name: equal length and equal bytes, case-sensitive.
 bool last_name_matches(const CustomerRecord& record, std::string_view name);
-
-// The table's slots grouped by last name, each group in table order. The table
-// never changes after loading, so this is built once; a lookup then compares a
-// name with each distinct last name once, not with every record.
-struct LastNameIndex {
-    std::size_t slots[kMaxRecords];           // group after group
-    std::size_t group_ends[kMaxRecords + 1];  // group g is slots[group_ends[g], group_ends[g+1])
-    std::size_t group_count;
-};
-
-void index_last_names(const RecordTable& table, LastNameIndex& index);
-
-// Slots of a table, in table order.
-struct SlotRange {
-    const std::size_t* slots;
-    std::size_t count;
-};
-
-// The slots whose last name matches `name`: the one lookup that search and print share.
-SlotRange find_by_last_name(const RecordTable& table, const LastNameIndex& index, std::string_view name);
