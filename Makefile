@@ -1,18 +1,31 @@
 # A thin front over CMake and its presets (CMakePresets.json): `make`,
 # `make test`, `make run`, the package, the Windows programs and the benchmark.
-BUILD_DIR := build
+# PRESET picks the configure preset, BUILD_DIR its folder: build/ for the
+# default preset, build-PRESET/ for the others (`make test PRESET=ci` builds in
+# build-ci/, with warnings as errors, and leaves build/ alone).
+PRESET := default
+BUILD_DIR := $(if $(filter default,$(PRESET)),build,build-$(PRESET))
 CMAKE ?= cmake
 PREFIX ?= /usr/local
 DESTDIR ?=
 
 .PHONY: all test run install uninstall package windows bench clean
 
-# Configures preset $(1) in folder $(2) only where that folder has no cache yet:
-# a folder once configured keeps its own settings (make BUILD_DIR=... works too).
-configure = test -f $(2)/CMakeCache.txt || $(CMAKE) --preset $(1) -B $(2)
+# Configures folder $(2) with preset $(1) whenever it has no cache, or
+# CMakePresets.json changed since it was last configured (configure again sets
+# what the preset says and keeps what was given by hand, such as
+# -DBUILD_TESTING=OFF), or it was last configured with another preset (then
+# afresh, so that nothing of the other preset stays). The preset of the last
+# configure is kept in $(2)/configured-preset.
+configure = \
+  if [ -f $(2)/configured-preset ] && [ "$$(cat $(2)/configured-preset)" != "$(1)" ]; then fresh=--fresh; else fresh=; fi; \
+  if [ -n "$$fresh" ] || [ ! -f $(2)/CMakeCache.txt ] || [ ! -f $(2)/configured-preset ] || \
+     [ CMakePresets.json -nt $(2)/configured-preset ]; then \
+    $(CMAKE) --preset $(1) -B $(2) $$fresh > /dev/null && echo "$(1)" > $(2)/configured-preset; \
+  fi
 
 all:
-	@$(call configure,default,$(BUILD_DIR))
+	@$(call configure,$(PRESET),$(BUILD_DIR))
 	$(CMAKE) --build $(BUILD_DIR) --parallel
 
 test: all
@@ -28,7 +41,8 @@ run: all
 	fi
 	cd demo && ../$(BUILD_DIR)/ledgerine
 
-# bin/ledgerine and its manual page under PREFIX, staged under DESTDIR if given.
+# The programs, their manual pages and documents under PREFIX, staged under
+# DESTDIR if given.
 # Each file written is added to installed_files.txt, for make uninstall: CMake's
 # install_manifest.txt is written over by the next install, and by cpack.
 install: all
@@ -42,7 +56,7 @@ uninstall:
 	  { echo "make uninstall: nothing was installed from $(BUILD_DIR) (no installed_files.txt)"; exit 1; }
 	$(CMAKE) -DMANIFEST=$(BUILD_DIR)/installed_files.txt -P cmake/uninstall.cmake
 
-# The Debian package, build/ledgerine_<version>_<arch>.deb, stamped with the
+# The Debian package, $(BUILD_DIR)/ledgerine_<version>_<arch>.deb, stamped with the
 # time of the last commit (cmake/cpack-project.cmake): the same commit gives
 # the same bytes.
 package: all
