@@ -9,6 +9,7 @@
 
 #include "console/console_io.h"
 #include "console/menu_loop.h"
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -24,7 +25,13 @@ const std::string kJohnJob = "Smith  John\r\n12 Main St  Ottawa\r\nON   K1A0B\r\
 const std::string kAliceJob = "Smith  Alice\r\n300 Portage  Winnipeg\r\nMB   R3C4T\r\n204\r\n\r\n";
 const std::string kQuietPrint = kMenu + kAsk + kMenu + kBye;
 
-enum class Spooler { kRecording, kRefusing, kMissing };
+// kDeaf exits without reading its job. kHanging takes its job, and the first
+// runs on past the program's patience; the second, started once the program has
+// stopped waiting for the first and lasting until the first has ended, counts
+// the program's zombie children with ps.
+enum class Spooler { kRecording, kRefusing, kMissing, kDeaf, kHanging };
+constexpr double kFirstSpoolerSeconds = kPrinterPatienceSeconds + 1.5;
+constexpr double kSecondSpoolerSeconds = 2;
 
 struct ProgramCase {
     const char* name;
@@ -37,6 +44,7 @@ struct ProgramCase {
     Spooler spooler = Spooler::kRecording;
     long long file_size_limit = -1;
     const char* file_name = "Maillist.dat";
+    bool screen_closed = false;  // standard output a pipe that nobody reads
 };
 
 std::string with_crlf(const std::string& lines) {
@@ -112,6 +120,12 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          {kJohnJob, kAliceJob}, Spooler::kRefusing},
         {"no spooler at all is not heard", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt, {},
          Spooler::kMissing},
+        {"a spooler that exits without reading is not heard", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt,
+         {}, Spooler::kDeaf},
+        {"a spooler that hangs holds the menu only so long, and leaves no zombie", kList, "p\nSmith\nq\n",
+         kQuietPrint, 0, std::nullopt, {kJohnJob, kAliceJob}, Spooler::kHanging},
+        {"a screen nobody reads: the input is still taken and the record saved", "", "e\n" + kSmithAnswers + "d\nq\n",
+         "", 0, kSmithJohn, {}, Spooler::kRecording, -1, "Maillist.dat", true},
         // Line ends, and the end of the input at each kind of wait.
         {"CR LF line ends, as written on the original console", kList, "s\r\nSmith\r\nq\r\n",
          kMenu + kAsk + kSmithViews + kMenu + kBye},
@@ -203,12 +217,27 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
         const std::string file = folder + "/" + c.file_name;
         if (c.file) write_file(file, *c.file);
-        RunOptions options = with_recording_lp(folder, c.spooler == Spooler::kRefusing ? "exit 1" : "");
+        const std::string then =
+            c.spooler == Spooler::kRefusing ? "exit 1"
+            : c.spooler == Spooler::kHanging
+                ? "date +%s.%N > \"$jobs/.started$n\"\n"
+                  "case $n in 0) sleep " + std::to_string(kFirstSpoolerSeconds) + ";;\n"
+                  "1) sleep " + std::to_string(kSecondSpoolerSeconds) + "; ps -o stat= --ppid $PPID | grep -c Z > \"$jobs/.zombies\";;\n"
+                  "esac"
+                : "";
+        RunOptions options = with_recording_lp(folder, then);
         if (c.spooler == Spooler::kMissing) options.path = folder + "/nowhere";
+        if (c.spooler == Spooler::kDeaf) write_file(folder + "/bin/lp", "#!/bin/sh\nexit 0\n");
         options.file_size_limit = c.file_size_limit;
         options.locale = locale;
+        options.screen_closed = c.screen_closed;
 
         RunResult run = run_program(folder, c.input, options);
+        if (c.spooler == Spooler::kHanging) {
+            EXPECT_EQ(read_file(folder + "/jobs/.zombies"), "0\n") << "the first spooler, ended, is no zombie";
+            double held = std::stod(read_file(folder + "/jobs/.started1")) - std::stod(read_file(folder + "/jobs/.started0"));
+            EXPECT_LT(held, kPrinterPatienceSeconds + 0.75) << "the menu waits for a spooler only so long";
+        }
         EXPECT_EQ(run.screen, c.screen);
         EXPECT_EQ(run.status, c.status);
         EXPECT_EQ(run.signal, 0);

@@ -67,6 +67,7 @@ struct RunOptions {
     std::vector<std::string> wrapper;    // a command the program runs under (strace)
     std::string locale = "C";            // LC_ALL
     std::string program;                 // another program to run (ledgerine-import); the menu's when empty
+    bool screen_closed = false;          // standard output a pipe whose reader has gone
 };
 
 // Runs the program in `folder` with `input` as its standard input. Every run
@@ -85,10 +86,6 @@ LiveRun start_program(const std::string& folder, const RunOptions& options = {})
 void type_keys(const LiveRun& run, const std::string& keys);
 // Waits (a bounded time) until the screen so far holds `text` `times` times.
 bool wait_for_screen(const LiveRun& run, const std::string& text, int times);
-// The states ('S', 'Z', ...) of the program's child processes, from /proc.
-std::string child_states(const LiveRun& run);
-// Whether the program ignores the signal, from /proc.
-bool ignores_signal(const LiveRun& run, int signal);
 // Ends the input and waits for the program to end.
 RunResult finish_program(LiveRun& run);
 
