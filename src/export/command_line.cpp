@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace {
 
 int usage_error(const ToolCommandLine& tool, const char* what, const char* argument) {
@@ -13,7 +15,8 @@ int usage_error(const ToolCommandLine& tool, const char* what, const char* argum
 
 }  // namespace
 
-std::optional<int> read_command_line(int argc, char** argv, const ToolCommandLine& tool, ToolArguments& arguments) {
+std::optional<int> start_tool(int argc, char** argv, const ToolCommandLine& tool, ToolArguments& arguments) {
+    platform_prepare_process();
     arguments = {};
     std::size_t operands = 0;
     bool options_over = false;

@@ -21,7 +21,9 @@ struct ToolArguments {
     const char* operand;     // the last operand, null when none
 };
 
-// Reads the arguments. Returns the exit status when the tool is done with them
-// (0 after --help or --version, kStatusUsage after a usage error, which goes to
-// standard error with the usage), or nothing when it goes on.
-std::optional<int> read_command_line(int argc, char** argv, const ToolCommandLine& tool, ToolArguments& arguments);
+// A tool's start: prepares the process first, so that a closed standard stream
+// can never become the data file, then reads the arguments. Returns the exit
+// status when the tool is done with them (0 after --help or --version,
+// kStatusUsage after a usage error, which goes to standard error with the
+// usage), or nothing when it goes on.
+std::optional<int> start_tool(int argc, char** argv, const ToolCommandLine& tool, ToolArguments& arguments);

@@ -30,11 +30,8 @@ CsvText g_csv;
 }  // namespace
 
 int main(int argc, char** argv) {
-    // First, so that a closed standard output can never become the data file
-    // and receive the CSV.
-    platform_prepare_process();
     ToolArguments arguments;
-    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
+    if (std::optional<int> done = start_tool(argc, argv, kCommandLine, arguments)) return *done;
     bool loaded = open_data_file() && load_records(g_table);
     close_data_file();
     if (!loaded) {

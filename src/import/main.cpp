@@ -7,7 +7,6 @@
 #include "export/command_line.h"
 #include "export/csv_export.h"
 #include "import/csv_import.h"
-#include "platform/platform.h"
 #include "record_store/data_file.h"
 
 namespace {
@@ -154,10 +153,8 @@ int add_rows(bool checking) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // First, so that a closed standard stream can never become the data file.
-    platform_prepare_process();
     ToolArguments arguments;
-    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
+    if (std::optional<int> done = start_tool(argc, argv, kCommandLine, arguments)) return *done;
     // The list must be there before anything is read: the importer never creates it.
     if (!open_data_file()) return say_unreadable_list();
     int status = kStatusRefused;
