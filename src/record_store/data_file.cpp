@@ -58,7 +58,8 @@ bool read_size_and_data_end(std::uint64_t& size, std::uint64_t& end) {
     return true;
 }
 
-// A record exists at k*136 exactly when data lies at or after that offset.
+// How many records the data ends in: a record exists at k*136 exactly when data
+// lies at or after that offset.
 std::uint64_t records_before(std::uint64_t end) {
     return (end + kRecordSize - 1) / kRecordSize;
 }
