@@ -208,7 +208,6 @@ void read_converted(CsvReader& reader, CsvRead& read, const char* bytes, std::si
 // Converts what `work` holds, leaving at its start a character that may go on
 // in the next piece.
 void convert_work(CsvReader& reader, CsvRead& read, std::size_t filled, bool more_follows) {
-    constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
     std::size_t start = 0;
     if (!reader.past_byte_order_mark) {
         std::string_view head(reader.work, filled < kByteOrderMark.size() ? filled : kByteOrderMark.size());

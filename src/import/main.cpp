@@ -1,5 +1,6 @@
 // ledgerine-import: the rows of a CSV file added to the list in the current
 // directory, all of them or none, in one save.
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -108,6 +109,17 @@ bool read_csv(const char* name) {
     return true;
 }
 
+// Names the first refusals and counts the rest; true when there were any.
+bool refused(const CsvRead& read) {
+    std::size_t kept = std::min(read.refusal_count, kRefusalsKept);
+    for (std::size_t i = 0; i < kept; ++i) report(read.refusals[i]);
+    if (read.refusal_count > kept) {
+        (void)std::fprintf(stderr, "ledgerine-import: %zu more problems\n", read.refusal_count - kept);
+    }
+    if (read.refusal_count > 0) (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
+    return read.refusal_count > 0;
+}
+
 const char* records_word(std::size_t count) {
     return count == 1 ? "record" : "records";
 }
@@ -158,18 +170,7 @@ int main(int argc, char** argv) {
     // The list must be there before anything is read: the importer never creates it.
     if (!open_data_file()) return say_unreadable_list();
     int status = kStatusRefused;
-    if (read_csv(arguments.operand)) {
-        std::size_t kept = g_read.refusal_count < kRefusalsKept ? g_read.refusal_count : kRefusalsKept;
-        for (std::size_t i = 0; i < kept; ++i) report(g_read.refusals[i]);
-        if (g_read.refusal_count > kept) {
-            (void)std::fprintf(stderr, "ledgerine-import: %zu more problems\n", g_read.refusal_count - kept);
-        }
-        if (g_read.refusal_count > 0) {
-            (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
-        } else {
-            status = add_rows(arguments.flags[kCheckFlag]);
-        }
-    }
+    if (read_csv(arguments.operand) && !refused(g_read)) status = add_rows(arguments.flags[kCheckFlag]);
     close_data_file();
     return status;
 }

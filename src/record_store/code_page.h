@@ -3,7 +3,9 @@
 // the exporter and the importer share. Bytes below 0x80 are ASCII either way.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 
 // Bytes 0x80 to 0xFF, in order.
@@ -26,18 +28,14 @@ constexpr char32_t kCodePage850[128] = {
     0x00B0, 0x00A8, 0x00B7, 0x00B9, 0x00B3, 0x00B2, 0x25A0, 0x00A0,
 };
 
+// Grows with the code point.
 constexpr std::size_t utf8_length(char32_t code_point) {
     return code_point < 0x80 ? 1 : code_point < 0x800 ? 2 : code_point < 0x10000 ? 3 : 4;
 }
 
-constexpr std::size_t longest_utf8_of_code_page() {
-    std::size_t longest = 1;
-    for (char32_t code_point : kCodePage850) longest = utf8_length(code_point) > longest ? utf8_length(code_point) : longest;
-    return longest;
-}
-
 // The most bytes one list byte takes in UTF-8 (the box-drawing characters').
-constexpr std::size_t kLongestUtf8OfByte = longest_utf8_of_code_page();
+constexpr std::size_t kLongestUtf8OfByte =
+    utf8_length(*std::max_element(std::begin(kCodePage850), std::end(kCodePage850)));
 static_assert(kLongestUtf8OfByte == 3, "code page 850 lies in the Basic Multilingual Plane");
 
 // The stand-in for a character that code page 850 has no place for.
