@@ -58,8 +58,8 @@ void read_console() {
     std::memcpy(g_input.cut, g_input.bytes + cut + got - g_input.cut_length, g_input.cut_length);
 }
 
-// Whether a byte is ready, reading the console when the buffer is spent.
-bool input_ready() {
+// Reads the console until a byte is ready or the input has ended.
+bool refill_input() {
     while (g_input.next >= g_input.end) {
         if (g_input.ended) return false;
         // About to wait: everything written so far must be on the screen first.
@@ -67,6 +67,12 @@ bool input_ready() {
         read_console();
     }
     return true;
+}
+
+// Whether a byte is ready, reading the console when the buffer is spent. The
+// first test is the one made for nearly every byte: kept apart, it is inlined.
+bool input_ready() {
+    return g_input.next < g_input.end || refill_input();
 }
 
 int next_byte() {
