@@ -157,7 +157,7 @@ IMPORT_CASES = [
      ['line 1: column "Last Name" named twice in the header', 'line 1: unknown column "Notes" in the header'] +
      [f'line 1: no column "{label}" in the header' for label in LABELS[1:]]),
     ("no header", b"", b"\r\n\n", ["line 1: no header row naming the columns"]),
-    ("a quote out of place in the header: no later row is taken for one", b"", b'"Last Name"x\n' + HEADER + SMITH_ROW,
+    ("a quote out of place in the header: no later row is taken for one", b"", b'"Last Name"x\nNotes\n' + SMITH_ROW,
      ["line 1: text after the closing quote of a field"]),
     ("twenty problems are named, then counted", b"", HEADER + b"x\n" * 25,
      [f"line {n}: 1 field, where the header names 8" for n in range(2, 22)] + ["5 more problems"]),
