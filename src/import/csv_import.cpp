@@ -45,10 +45,12 @@ void refuse_row(CsvReader& reader, CsvRead& read, CsvProblem problem) {
 
 void take_label(CsvReader& reader, CsvRead& read) {
     const CsvField& label = reader.current;
-    std::size_t field = 0;
+    // A label longer than the bytes kept of it is no field's, and its view never
+    // reaches past them.
+    bool kept_whole = label.length <= sizeof label.text;
+    std::size_t field = kept_whole ? 0 : kFieldCount;
     while (field < kFieldCount && kCsvHeaderLabels[field] != std::string_view(label.text, label.length)) ++field;
-    bool long_label = label.length > sizeof label.text;
-    if (field == kFieldCount || long_label) {
+    if (field == kFieldCount) {
         refuse(read, reader.row_line, CsvProblem::kUnknownColumn, kNoField, 0, &label);
     } else if (reader.field_column[field] != kNoField) {
         refuse(read, reader.row_line, CsvProblem::kRepeatedColumn, field);
