@@ -23,6 +23,8 @@ const std::string kSmithViews =
     "\n\nSmith   Alice\n300 Portage  Winnipeg\nMB    R3C4T\n204\n\n";
 const std::string kJohnJob = "Smith  John\r\n12 Main St  Ottawa\r\nON   K1A0B\r\n555-1234\r\n1995 Coupe\r\n";
 const std::string kAliceJob = "Smith  Alice\r\n300 Portage  Winnipeg\r\nMB   R3C4T\r\n204\r\n\r\n";
+const std::string kWholePostalCode =
+    record_bytes({"Tremblay", "Marie", "7 Rue Saint-Denis", "Montreal", "QC", "H2X 1K9", "514", "1998"});
 const std::string kQuietPrint = kMenu + kAsk + kMenu + kBye;
 
 // kDeaf exits without reading its job. kHanging takes its job, and the first
@@ -146,6 +148,14 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         {"answers with CR LF line ends", "", with_crlf("e\n" + kSmithAnswers + "q\n"),
          kMenu + kFormPrompts + kMenu + kBye, 0, kSmithJohn},
         each_limit_case(),
+        {"a Canadian postal code is stored whole with its space, beside one cut at five", kBrownAnn,
+         "e\nTremblay\nMarie\n7 Rue Saint-Denis\nMontreal\nQC\nH2X 1K9\n514\n1998\nq\n",
+         kMenu + kFormPrompts + kMenu + kBye, 0,
+         kBrownAnn + record_bytes({"Tremblay", "Marie", "7 Rue Saint-Denis", "Montreal", "QC", "H2X 1K9", "514", "1998"})},
+        {"a postal code of seven characters is shown and printed whole", kWholePostalCode, "s\nTremblay\np\nTremblay\nq\n",
+         kMenu + kAsk + "\n\nTremblay   Marie\n7 Rue Saint-Denis  Montreal\nQC    H2X 1K9\n514\n1998\n" + kMenu + kAsk + kMenu +
+             kBye,
+         0, std::nullopt, {"Tremblay  Marie\r\n7 Rue Saint-Denis  Montreal\r\nQC   H2X 1K9\r\n514\r\n1998\r\n"}},
         {"empty answers, and a line of a megabyte", "", "e\n" + std::string(1 << 20, 'z') + "\n\n\n\n\n\n\n\n\nq\n",
          kMenu + kPrompts[0] + kTooLong[0] + kFormPrompts + kMenu + kBye, 0, std::string(kRecordSize, '\0')},
         {"the hundredth record is the last", records(99), "e\n" + kSmithAnswers + "e\nq\n",
@@ -194,6 +204,11 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          "e\nCôté\n" + nineteen_e + "é\n" + nineteen_e + "\n€uro😀\n\n\n\n\n\nq\n",
          kMenu + kPrompts[0] + kPrompts[1] + kTooLong[1] + kFormPrompts.substr(kPrompts[0].size()) + kMenu + kBye, 0,
          record_bytes({"C\x93t\x82", std::string(19, '\x82').c_str(), "?uro?"})},
+        {"a postal code counts characters: seven accented ones fit, eight do not", "",
+         "e\n\n\n\n\n\nÉÉÉÉ ÉÉÉ\nÉÉÉ ÉÉÉ\n\n\nq\n",
+         kMenu + kFormPrompts.substr(0, kFormPrompts.find(kPrompts[6])) + kTooLong[5] +
+             kFormPrompts.substr(kFormPrompts.find(kPrompts[5])) + kMenu + kBye,
+         0, record_bytes({"", "", "", "", "", "\x90\x90\x90 \x90\x90\x90"})},
         // Stray and cut bytes, overlong forms, a surrogate, past U+10FFFF; a
         // character cut by the end of the input.
         {"bytes that start no character are kept as they are", "",

@@ -8,24 +8,20 @@
 
 namespace {
 
-struct FieldQuestion {
-    const char* prompt;
-    const char* too_long;
-};
-
 // The program's own texts, kept byte for byte, spelling included ("Pronvince"):
-// users and their scripts know them. Each message names the limit plus one (6 for
-// the postal code's 5), not the field's width.
-constexpr FieldQuestion kQuestions[kFieldCount] = {
-    {"Last Name:  ", "Name exceeds 20 Characters\n"},
-    {"First Name:  ", "Name exceeds 20 Characters\n"},
-    {"Address:  ", "Address exceeds 30 Characters\n"},
-    {"City:  ", "City Name Exceeds 20 Characters\n"},
-    {"Province Code:  ", "Pronvince Code Exceeds 3 Characters\n"},
-    {"Postal Code:  ", "Postal Code Exceeds 6 Characters\n"},
-    {"Telephone Number:  ", "Phone Number Exceeds 15 Characters\n"},
-    {"Year & Model:  ", "Year and Model Exceed 20 Characters\n"},
+// users and their scripts know them. Each message names the limit plus one. A
+// field's prompt is its label and kPromptEnd.
+constexpr const char* kTooLong[kFieldCount] = {
+    "Name exceeds 20 Characters\n",
+    "Name exceeds 20 Characters\n",
+    "Address exceeds 30 Characters\n",
+    "City Name Exceeds 20 Characters\n",
+    "Pronvince Code Exceeds 3 Characters\n",
+    "Postal Code Exceeds 8 Characters\n",
+    "Phone Number Exceeds 15 Characters\n",
+    "Year and Model Exceed 20 Characters\n",
 };
+constexpr std::string_view kPromptEnd = ":  ";
 
 // The program's own texts, kept byte for byte.
 constexpr const char* kFullText = "there are 100 records already";
@@ -70,10 +66,11 @@ bool enter_record(CustomerRecord& record) {
         ConsoleLine answer;
         discard_pending_input();
         for (;;) {
-            write_text(kQuestions[field].prompt);
+            write_text(layout.label);
+            write_text(kPromptEnd);
             if (!read_console_line(answer)) return false;
             if (answer.length <= layout.limit) break;
-            write_text(kQuestions[field].too_long);
+            write_text(kTooLong[field]);
         }
         std::memcpy(bytes + layout.offset, answer.kept, answer.length);
     }

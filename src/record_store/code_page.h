@@ -38,6 +38,9 @@ constexpr std::size_t kLongestUtf8OfByte =
     utf8_length(*std::max_element(std::begin(kCodePage850), std::end(kCodePage850)));
 static_assert(kLongestUtf8OfByte == 3, "code page 850 lies in the Basic Multilingual Plane");
 
+// The UTF-8 byte-order mark, which some files start with and some readers want.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
 // The stand-in for a character that code page 850 has no place for.
 constexpr char kNoSuchCharacter = '?';
 

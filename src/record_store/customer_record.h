@@ -27,24 +27,44 @@ struct RecordTable {
     std::size_t count;
 };
 
-// Where a field lies in the record and the longest text it accepts at entry.
+// Where a field lies in the record, the longest text it accepts at entry, and
+// its label: the entry form asks for it by the label, the CSV header names its
+// column by it.
 struct FieldLayout {
     std::size_t offset;
     std::size_t width;
     std::size_t limit;
+    std::string_view label;
 };
 
-// In record order. The postal code accepts 5 characters in its 8-byte field.
+// In record order. Every field takes as many characters as its width holds
+// beside the NUL.
 constexpr FieldLayout kFieldLayouts[kFieldCount] = {
-    {offsetof(CustomerRecord, last_name), sizeof(CustomerRecord::last_name), 19},
-    {offsetof(CustomerRecord, first_name), sizeof(CustomerRecord::first_name), 19},
-    {offsetof(CustomerRecord, address), sizeof(CustomerRecord::address), 29},
-    {offsetof(CustomerRecord, city), sizeof(CustomerRecord::city), 19},
-    {offsetof(CustomerRecord, province_code), sizeof(CustomerRecord::province_code), 2},
-    {offsetof(CustomerRecord, postal_code), sizeof(CustomerRecord::postal_code), 5},
-    {offsetof(CustomerRecord, telephone), sizeof(CustomerRecord::telephone), 14},
-    {offsetof(CustomerRecord, year_model), sizeof(CustomerRecord::year_model), 19},
+    {offsetof(CustomerRecord, last_name), sizeof(CustomerRecord::last_name), sizeof(CustomerRecord::last_name) - 1,
+     "Last Name"},
+    {offsetof(CustomerRecord, first_name), sizeof(CustomerRecord::first_name), sizeof(CustomerRecord::first_name) - 1,
+     "First Name"},
+    {offsetof(CustomerRecord, address), sizeof(CustomerRecord::address), sizeof(CustomerRecord::address) - 1,
+     "Address"},
+    {offsetof(CustomerRecord, city), sizeof(CustomerRecord::city), sizeof(CustomerRecord::city) - 1, "City"},
+    {offsetof(CustomerRecord, province_code), sizeof(CustomerRecord::province_code),
+     sizeof(CustomerRecord::province_code) - 1, "Province Code"},
+    {offsetof(CustomerRecord, postal_code), sizeof(CustomerRecord::postal_code),
+     sizeof(CustomerRecord::postal_code) - 1, "Postal Code"},
+    {offsetof(CustomerRecord, telephone), sizeof(CustomerRecord::telephone), sizeof(CustomerRecord::telephone) - 1,
+     "Telephone Number"},
+    {offsetof(CustomerRecord, year_model), sizeof(CustomerRecord::year_model), sizeof(CustomerRecord::year_model) - 1,
+     "Year & Model"},
 };
+
+constexpr bool every_limit_leaves_room_for_the_nul() {
+    for (const FieldLayout& layout : kFieldLayouts) {
+        if (layout.limit + 1 != layout.width) return false;
+    }
+    return true;
+}
+static_assert(every_limit_leaves_room_for_the_nul(), "a field takes its width less the NUL");
+static_assert(kFieldLayouts[5].limit == 7, "a Canadian postal code with its space fits");
 
 static_assert(sizeof(CustomerRecord) == kRecordSize, "the record is 136 bytes with no padding");
 static_assert(alignof(CustomerRecord) == 1, "the record is a plain byte layout");
