@@ -34,7 +34,9 @@ char* put_row(char* out, const std::string_view (&fields)[kFieldCount]) {
 void format_csv(const RecordTable& table, bool marked, CsvText& csv) {
     char* out = csv.bytes;
     if (marked) out = std::copy(kByteOrderMark.begin(), kByteOrderMark.end(), out);
-    out = put_row(out, kCsvHeaderLabels);
+    std::string_view labels[kFieldCount];
+    for (std::size_t field = 0; field < kFieldCount; ++field) labels[field] = kFieldLayouts[field].label;
+    out = put_row(out, labels);
     for (std::size_t row = 0; row < table.count; ++row) {
         const char* record = reinterpret_cast<const char*>(&table.slots[row]);
         std::string_view fields[kFieldCount];

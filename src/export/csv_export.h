@@ -11,26 +11,17 @@
 // A field holding one of these is quoted, its quotes doubled.
 constexpr std::string_view kCharactersToQuote = ",\"\r\n";
 
-// The labels of the entry form, in record order.
-constexpr std::string_view kCsvHeaderLabels[kFieldCount] = {
-    "Last Name",     "First Name",  "Address",          "City",
-    "Province Code", "Postal Code", "Telephone Number", "Year & Model",
-};
-
-// The header row's length; 0 when a label would need quotes, which its room
-// does not allow for.
+// The header row's length, the fields' labels with commas between; 0 when a
+// label would need quotes, which its room does not allow for.
 constexpr std::size_t csv_header_length() {
     std::size_t length = (kFieldCount - 1) + 2;
-    for (std::string_view label : kCsvHeaderLabels) {
-        if (label.find_first_of(kCharactersToQuote) != std::string_view::npos) return 0;
-        length += label.size();
+    for (const FieldLayout& layout : kFieldLayouts) {
+        if (layout.label.find_first_of(kCharactersToQuote) != std::string_view::npos) return 0;
+        length += layout.label.size();
     }
     return length;
 }
 static_assert(csv_header_length() > 0, "the header row is written bare");
-
-// The UTF-8 byte-order mark, where the platform's files start with one.
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // A row at its longest: every byte of every field at its longest in UTF-8 (a
 // quote is 2, doubled), inside the field's two quotes; a comma between fields; CR LF.

@@ -2,10 +2,10 @@
 // output, whole or not at all.
 #include <cstdio>
 
-#include "export/command_line.h"
 #include "export/csv_export.h"
 #include "platform/platform.h"
 #include "record_store/data_file.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ constexpr ToolCommandLine kCommandLine = {
     "as CSV in UTF-8.\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n",
-    {nullptr},
+    {},
     0,
 };
 
@@ -31,7 +31,9 @@ CsvText g_csv;
 
 int main(int argc, char** argv) {
     ToolArguments arguments;
-    if (std::optional<int> done = start_tool(argc, argv, kCommandLine, arguments)) return *done;
+    // First, so that a closed standard stream can never become the data file.
+    platform_prepare_process();
+    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
     bool loaded = open_data_file() && load_records(g_table);
     close_data_file();
     if (!loaded) {

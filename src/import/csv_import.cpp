@@ -5,7 +5,6 @@
 
 #include <cstring>
 
-#include "export/csv_export.h"
 #include "record_store/code_page.h"
 
 namespace {
@@ -49,7 +48,7 @@ void take_label(CsvReader& reader, CsvRead& read) {
     // reaches past them.
     bool kept_whole = label.length <= sizeof label.text;
     std::size_t field = kept_whole ? 0 : kFieldCount;
-    while (field < kFieldCount && kCsvHeaderLabels[field] != std::string_view(label.text, label.length)) ++field;
+    while (field < kFieldCount && kFieldLayouts[field].label != std::string_view(label.text, label.length)) ++field;
     if (field == kFieldCount) {
         refuse(read, reader.row_line, CsvProblem::kUnknownColumn, kNoField, 0, &label);
     } else if (reader.field_column[field] != kNoField) {

@@ -5,16 +5,16 @@
 #include <cstdio>
 #include <cstring>
 
-#include "export/command_line.h"
-#include "export/csv_export.h"
 #include "import/csv_import.h"
+#include "platform/platform.h"
 #include "record_store/data_file.h"
+#include "tools/command_line.h"
 
 namespace {
 
 constexpr int kStatusAdded = 0;
 constexpr int kStatusRefused = 1;
-constexpr std::size_t kCheckFlag = 0;
+constexpr std::size_t kCheckOption = 0;
 constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 constexpr ToolCommandLine kCommandLine = {
@@ -25,7 +25,7 @@ constexpr ToolCommandLine kCommandLine = {
     "  --check    read and check everything, write nothing, and say what would be added\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n",
-    {"--check"},
+    {{"--check", '\0', false}},
     1,
 };
 
@@ -35,7 +35,7 @@ CsvRead g_read;
 char g_piece[kReadSize];
 
 const char* label_of(std::size_t field) {
-    return kCsvHeaderLabels[field].data();
+    return kFieldLayouts[field].label.data();
 }
 
 void report(const CsvRefusal& refusal) {
@@ -166,11 +166,13 @@ int add_rows(bool checking) {
 
 int main(int argc, char** argv) {
     ToolArguments arguments;
-    if (std::optional<int> done = start_tool(argc, argv, kCommandLine, arguments)) return *done;
+    // First, so that a closed standard stream can never become the data file.
+    platform_prepare_process();
+    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
     // The list must be there before anything is read: the importer never creates it.
     if (!open_data_file()) return say_unreadable_list();
     int status = kStatusRefused;
-    if (read_csv(arguments.operand) && !refused(g_read)) status = add_rows(arguments.flags[kCheckFlag]);
+    if (read_csv(arguments.operand) && !refused(g_read)) status = add_rows(arguments.given[kCheckOption]);
     close_data_file();
     return status;
 }
