@@ -57,13 +57,12 @@ constexpr FieldLayout kFieldLayouts[kFieldCount] = {
      "Year & Model"},
 };
 
-constexpr bool every_limit_leaves_room_for_the_nul() {
-    for (const FieldLayout& layout : kFieldLayouts) {
-        if (layout.limit + 1 != layout.width) return false;
-    }
-    return true;
+// A field's limit at `index` and after leaves its width less the NUL.
+constexpr bool limits_leave_room_for_the_nul(std::size_t index = 0) {
+    return index == kFieldCount ||
+           (kFieldLayouts[index].limit + 1 == kFieldLayouts[index].width && limits_leave_room_for_the_nul(index + 1));
 }
-static_assert(every_limit_leaves_room_for_the_nul(), "a field takes its width less the NUL");
+static_assert(limits_leave_room_for_the_nul(), "a field takes its width less the NUL");
 static_assert(kFieldLayouts[5].limit == 7, "a Canadian postal code with its space fits");
 
 static_assert(sizeof(CustomerRecord) == kRecordSize, "the record is 136 bytes with no padding");
