@@ -47,8 +47,8 @@ program_text() {  # var name [count]
 
 # The demo list's two Smiths as each is printed, in list order, with LF line
 # ends (the printer receives CR LF).
-demo_smith_jobs=($'Smith  John\n12 Main St  Ottawa\nON   K1A0B\n555-1234\n1995 Coupe\n'
-                 $'Smith  Alice\n300 Portage Ave  Winnipeg\nMB   R3C4T\n204-555-0177\n2004 Hatchback\n')
+demo_smith_jobs=($'Smith  John\n12 Main St  Ottawa\nON   K1A 0B1\n555-1234\n1995 Coupe\n'
+                 $'Smith  Alice\n300 Portage Ave  Winnipeg\nMB   R3C 4T3\n204-555-0177\n2004 Hatchback\n')
 
 # Makes FOLDER/Maillist.dat the demo list: the sample customers entered through
 # PROGRAM's own Enter command into an empty list.
