@@ -99,13 +99,14 @@ void type_keys(HANDLE console_input, const wchar_t* keys) {
     }
 }
 
-std::wstring whole_screen(HANDLE screen) {
+// Whether the screen shows the list's one name line.
+bool shows_names(HANDLE screen) {
     CONSOLE_SCREEN_BUFFER_INFO info{};
-    if (!GetConsoleScreenBufferInfo(screen, &info)) return std::wstring();
+    if (!GetConsoleScreenBufferInfo(screen, &info)) return false;
     std::vector<wchar_t> text(static_cast<std::size_t>(info.dwSize.X) * info.dwSize.Y);
     DWORD read = 0;
     ReadConsoleOutputCharacterW(screen, text.data(), static_cast<DWORD>(text.size()), COORD{0, 0}, &read);
-    return std::wstring(text.data(), read);
+    return std::wstring(text.data(), read).find(kShown) != std::wstring::npos;
 }
 
 void clear_screen(HANDLE screen) {
@@ -172,9 +173,13 @@ std::string run_case(const Case& c, const std::string& program, HANDLE console_i
         }
     }
     if (c.ending == Ending::kControlC) {
-        // Once the entry is saved, the program waits at the menu, on the console
-        // or on the pipe held open: only the Ctrl+C can end it.
-        if (!wait_for([] { return read_data_file().size() == 2 * kCoteEve.size(); })) wrong += "; the entry was never saved";
+        // Once the entry is saved and the screen shown (a piped input is read
+        // whole, and the screen goes out only when the program must wait), the
+        // program waits at the menu, on the console or on the pipe held open:
+        // only the Ctrl+C can end it.
+        if (!wait_for([&] { return read_data_file().size() == 2 * kCoteEve.size() && shows_names(screen); })) {
+            wrong += "; the entry was never saved and shown";
+        }
         if (!GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0)) wrong += "; no Ctrl+C could be sent";
     }
     DWORD status = 0;
@@ -199,7 +204,7 @@ std::string run_case(const Case& c, const std::string& program, HANDLE console_i
                 hex(stored.substr(kCoteEve.size() + 20, 20));
     }
     if (c.output == Stream::kConsole) {
-        if (whole_screen(screen).find(kShown) == std::wstring::npos) wrong += "; the screen does not show Côté  Ève";
+        if (!shows_names(screen)) wrong += "; the screen does not show Côté  Ève";
     } else {
         std::string bytes(kPipeSize, '\0');
         DWORD got = 0;
