@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "record_store/customer_record.h"
+
 namespace {
 
 constexpr UINT kListCodePage = 850;
@@ -39,10 +41,12 @@ const Case kCases[] = {
 
 // Côté Ève in code page 850 (È is 0xD4 there, 0x91 in 863, two bytes in UTF-8),
 // as a record of the list, as typed, as piped bytes and as the d command shows it.
+constexpr const FieldLayout& kLastName = kFieldLayouts[0];
+constexpr const FieldLayout& kFirstName = kFieldLayouts[1];
 const std::string kCoteEve = [] {
-    std::string record(136, '\0');
-    record.replace(0, 4, "C\x93t\x82");
-    record.replace(20, 3, "\xD4ve");
+    std::string record(kRecordSize, '\0');
+    record.replace(kLastName.offset, 4, "C\x93t\x82");
+    record.replace(kFirstName.offset, 3, "\xD4ve");
     return record;
 }();
 const wchar_t kTyped[] = L"d\ne\nC\u00f4t\u00e9\n\u00c8ve\n\n\n\n\n\n\n";
@@ -125,9 +129,12 @@ BOOL WINAPI outlive_control_c(DWORD event) {
 // Runs one case; returns what went wrong, or "" when nothing did.
 std::string run_case(const Case& c, const std::string& program, HANDLE console_input, HANDLE screen,
                      std::string& seen) {
-    if (!SetConsoleCP(c.found) || !SetConsoleOutputCP(c.found)) return "the console would not take code page " + std::to_string(c.found);
+    if (!SetConsoleCP(c.found) || !SetConsoleOutputCP(c.found)) {
+        return "the console would not take code page " + std::to_string(c.found);
+    }
     std::FILE* file = std::fopen(g_data_file.c_str(), "wb");
-    if (file == nullptr || std::fwrite(kCoteEve.data(), 1, kCoteEve.size(), file) != kCoteEve.size() || std::fclose(file) != 0) {
+    if (file == nullptr || std::fwrite(kCoteEve.data(), 1, kCoteEve.size(), file) != kCoteEve.size() ||
+        std::fclose(file) != 0) {
         return "cannot write " + g_data_file;
     }
     clear_screen(screen);
@@ -200,8 +207,8 @@ std::string run_case(const Case& c, const std::string& program, HANDLE console_i
     if (after_input != c.found || after_output != c.found) wrong += "; code pages not put back";
     if (stored != kCoteEve + kCoteEve) wrong += "; the entered record is not Côté Ève in code page 850";
     if (stored.size() == 2 * kCoteEve.size()) {
-        seen += "; typed names stored as " + hex(stored.substr(kCoteEve.size(), 20)) + "/ " +
-                hex(stored.substr(kCoteEve.size() + 20, 20));
+        seen += "; typed names stored as " + hex(stored.substr(kRecordSize + kLastName.offset, kLastName.width)) + "/ " +
+                hex(stored.substr(kRecordSize + kFirstName.offset, kFirstName.width));
     }
     if (c.output == Stream::kConsole) {
         if (!shows_names(screen)) wrong += "; the screen does not show Côté  Ève";
