@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "console/console_io.h"
@@ -268,28 +269,58 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
 
 // The console fuzzer runs the menu many times in one process: each run reads its
 // own input from the start, with nothing of the run before left over: neither
-// unread bytes, nor a pending line, nor the end of the input.
-TEST_F(ProgramTest, EachRunOfTheMenuReadsOnlyItsOwnInput) {
+// unread bytes, nor a pending line, nor the end of the input; and shows its own
+// list in its own locale's character set, with no screen text made for the list
+// or the console of the run before.
+TEST_F(ProgramTest, EachRunOfTheMenuReadsAndShowsOnlyItsOwn) {
+    struct Run {
+        std::string list;
+        const char* locale;
+        const char* typed;
+        std::string screen;
+    };
+    const std::string cote = record_bytes({"Smith", "C\x93t\x82"});  // Côté in code page 850
+    const std::string cote_view = "\n\nSmith   C\x93t\x82\n  \n    \n\n\n";
+    const Run runs[] = {
+        {"", "C", "d\nq\nx", kMenu + kMenu + kBye},
+        {"", "C", "d\nx", kMenu + kMenu + kInvalidText + kMenu},
+        {"", "C", "q\n", kMenu + kBye},
+        {kSmithJohn, "C.UTF-8", "d\ns\nSmith\n",
+         kMenu + "\nSmith  John" + kMenu + kAsk + "\n\nSmith   John\n12 Main St  Ottawa\nON    K1A0B\n555-1234\n1995 Coupe\n" +
+             kMenu},
+        // The same slot, the same last name, another list: the names and the
+        // screen view made by the run before must not be shown.
+        {cote, "C.UTF-8", "d\ns\nSmith\n", kMenu + "\nSmith  Côté" + kMenu + kAsk + "\n\nSmith   Côté\n  \n    \n\n\n" + kMenu},
+        // Another locale: the character set of the run before must not be kept.
+        {cote, "C", "d\ns\nSmith\n", kMenu + "\nSmith  C\x93t\x82" + kMenu + kAsk + cote_view + kMenu},
+    };
     const std::filesystem::path here = std::filesystem::current_path();
     std::filesystem::current_path(folder_);
-    write_file("Maillist.dat", "");
     const int console_in = dup(STDIN_FILENO);
     const int console_out = dup(STDOUT_FILENO);
-    std::string screens;
-    for (const char* typed : {"d\nq\nx", "d\nx", "q\n"}) {
-        write_file("typed", typed);
+    const char* caller_locale = std::getenv("LC_ALL");
+    const std::string kept_locale = caller_locale != nullptr ? caller_locale : "";
+    for (const Run& run : runs) {
+        SCOPED_TRACE(std::string(run.typed) + " (" + run.locale + ")");
+        write_file("Maillist.dat", run.list);
+        write_file("typed", run.typed);
+        ASSERT_EQ(setenv("LC_ALL", run.locale, 1), 0);
         int in = open("typed", O_RDONLY);
         int out = open("screen", O_WRONLY | O_CREAT | O_TRUNC, 0600);
         bool redirected = in >= 0 && out >= 0 && dup2(in, STDIN_FILENO) >= 0 && dup2(out, STDOUT_FILENO) >= 0;
         close(in);
         close(out);
         EXPECT_TRUE(redirected && main_menu() == 0);
-        screens += read_file("screen");
+        EXPECT_EQ(read_file("screen"), run.screen);
+    }
+    if (caller_locale != nullptr) {
+        setenv("LC_ALL", kept_locale.c_str(), 1);
+    } else {
+        unsetenv("LC_ALL");
     }
     dup2(console_in, STDIN_FILENO);
     dup2(console_out, STDOUT_FILENO);
     std::filesystem::current_path(here);
-    EXPECT_EQ(screens, kMenu + kMenu + kBye + kMenu + kMenu + kInvalidText + kMenu + kMenu + kBye);
 }
 
 }  // namespace

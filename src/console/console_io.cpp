@@ -19,9 +19,14 @@ constexpr std::size_t kScreenBufferSize = std::size_t{64} * 1024;
 // The longest UTF-8 character, of which a read may end with all but the last byte.
 constexpr std::size_t kLongestUtf8 = 4;
 
+// Asking costs a locale lookup (most of a start-up under a UTF-8 locale), so it
+// is asked when it first matters: at the first bytes read, or the first list
+// text shown. A run that ends with no input never asks.
+enum class CharacterSet : unsigned char { kNotAsked, kListCodePage, kUtf8 };
+
 // All that is known of the console's input: what was read and not yet handed out.
 struct ConsoleInput {
-    bool utf8;  // the console speaks UTF-8; otherwise its bytes are the list's
+    CharacterSet speaks;  // the console's, the same for input and screen
     char bytes[kInputBufferSize];
     std::size_t next;
     std::size_t end;
@@ -36,6 +41,13 @@ ConsoleInput g_input;
 
 char g_screen[kScreenBufferSize];
 std::size_t g_screen_used = 0;
+
+bool speaks_utf8() {
+    if (g_input.speaks == CharacterSet::kNotAsked) {
+        g_input.speaks = platform_console_speaks_utf8() ? CharacterSet::kUtf8 : CharacterSet::kListCodePage;
+    }
+    return g_input.speaks == CharacterSet::kUtf8;
+}
 
 // Not checked: a screen that cannot be written is no reason to stop taking
 // input, and it costs nothing that the data file holds.
@@ -53,7 +65,7 @@ void read_console() {
     g_input.end = cut + got;
     g_input.ended = got == 0;
     g_input.cut_length = 0;
-    if (!g_input.utf8 || g_input.ended) return;
+    if (g_input.ended || !speaks_utf8()) return;
     g_input.end = utf8_to_list(g_input.bytes, cut + got, g_input.bytes, true, g_input.cut_length);
     std::memcpy(g_input.cut, g_input.bytes + cut + got - g_input.cut_length, g_input.cut_length);
 }
@@ -88,7 +100,7 @@ int next_byte() {
 }  // namespace
 
 void begin_console() {
-    g_input.utf8 = platform_console_speaks_utf8();
+    g_input.speaks = CharacterSet::kNotAsked;
     g_input.next = 0;
     g_input.end = 0;
     g_input.ended = false;
@@ -97,7 +109,7 @@ void begin_console() {
 }
 
 char* put_shown(std::string_view text, char* out) {
-    if (g_input.utf8) return list_to_utf8(text, out);
+    if (speaks_utf8()) return list_to_utf8(text, out);
     std::memcpy(out, text.data(), text.size());
     return out + text.size();
 }

@@ -26,8 +26,8 @@ constexpr int kEndOfInput = -1;
 // The console is read this much at a time.
 constexpr std::size_t kInputBufferSize = std::size_t{64} * 1024;
 
-// Starts the console afresh: asks which character set it speaks; nothing read,
-// nothing pending.
+// Starts the console afresh: nothing read, nothing pending, and which character
+// set it speaks not yet asked.
 void begin_console();
 
 // Writes `text`, in the list's code page, at `out` as the console shows it: in

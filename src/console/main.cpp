@@ -4,5 +4,6 @@
 
 int main() {
     platform_prepare_process();
+    platform_prepare_console();
     return main_menu();
 }

@@ -36,8 +36,9 @@ int end_program() {
 
 int main_menu() {
     // The list and what the commands read of it (its screen texts and its index
-    // by last name), for the whole run: made at start-up and handed to the
-    // commands that read them. Static: too large for the stack of small machines.
+    // by last name), for the whole run: the list loaded and indexed at start-up,
+    // each screen text made when first shown. Static: too large for the stack of
+    // small machines.
     static RecordTable table;
     static RecordViews views;
     // A file that cannot be read whole is as good as missing: a shortened list
@@ -48,7 +49,6 @@ int main_menu() {
         flush_screen();
         return kStatusNoDataFile;
     }
-    // The views are prepared in the character set the console speaks.
     begin_console();
     prepare_record_views(table, views);
 
@@ -58,7 +58,7 @@ int main_menu() {
         bool input_left = true;
         switch (read_command_char()) {
             case 'd':
-                display_all_names(views);
+                display_all_names(table, views);
                 break;
             case 's':
                 input_left = search_records(table, views);

@@ -1,15 +1,17 @@
-// The name list and the search on the screen, shown from prepared views, and
-// the index by last name that the search and print share.
+// The name list and the search on the screen, each text made when first shown
+// and kept, and the index by last name that the search and print share.
 #include "console/record_views.h"
+
+#include <algorithm>
 
 #include "console/console_io.h"
 
 namespace {
 
-// Appends a formatted text, as the console shows it, to a buffer sized for
-// kMaxRecords of its layout.
-std::size_t append_text(char* buffer, std::size_t used, const LayoutText& text) {
-    return static_cast<std::size_t>(put_shown(text_of(text), buffer + used) - buffer);
+// Appends a record in a layout, as the console shows it, to a buffer with room
+// for longest_shown of that layout past `used`.
+std::size_t append_shown(char* buffer, std::size_t used, const CustomerRecord& record, const RecordLayout& layout) {
+    return static_cast<std::size_t>(put_shown(text_of(format_record(record, layout)), buffer + used) - buffer);
 }
 
 void index_last_names(const RecordTable& table, LastNameIndex& index) {
@@ -39,13 +41,10 @@ void index_last_names(const RecordTable& table, LastNameIndex& index) {
 
 void prepare_record_views(const RecordTable& table, RecordViews& views) {
     index_last_names(table, views.by_last_name);
-    views.names_length = 0;
-    views.view_ends[0] = 0;
-    for (std::size_t slot = 0; slot < table.count; ++slot) {
-        const CustomerRecord& record = table.slots[slot];
-        views.names_length = append_text(views.names, views.names_length, format_record(record, kNameLine));
-        views.view_ends[slot + 1] = append_text(views.views, views.view_ends[slot], format_record(record, kScreenView));
-    }
+    // The program may run the menu again on another list (the tests do): nothing
+    // made for the last one may be shown.
+    views.names_made = false;
+    std::fill(views.view_made, views.view_made + table.count, false);
 }
 
 SlotRange find_by_last_name(const RecordTable& table, const RecordViews& views, std::string_view name) {
@@ -57,17 +56,28 @@ SlotRange find_by_last_name(const RecordTable& table, const RecordViews& views, 
     return {index.slots, 0};
 }
 
-void display_all_names(const RecordViews& views) {
+void display_all_names(const RecordTable& table, RecordViews& views) {
+    if (!views.names_made) {
+        views.names_length = 0;
+        for (std::size_t slot = 0; slot < table.count; ++slot) {
+            views.names_length = append_shown(views.names, views.names_length, table.slots[slot], kNameLine);
+        }
+        views.names_made = true;
+    }
     write_text(std::string_view(views.names, views.names_length));
 }
 
-bool search_records(const RecordTable& table, const RecordViews& views) {
+bool search_records(const RecordTable& table, RecordViews& views) {
     ConsoleLine name;
     if (!ask_last_name(name)) return false;
     SlotRange found = find_by_last_name(table, views, line_text(name));
     for (std::size_t i = 0; i < found.count; ++i) {
         std::size_t slot = found.slots[i];
-        write_text(std::string_view(views.views + views.view_ends[slot], views.view_ends[slot + 1] - views.view_ends[slot]));
+        if (!views.view_made[slot]) {
+            views.view_lengths[slot] = append_shown(views.views[slot], 0, table.slots[slot], kScreenView);
+            views.view_made[slot] = true;
+        }
+        write_text(std::string_view(views.views[slot], views.view_lengths[slot]));
     }
     return true;
 }

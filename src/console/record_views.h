@@ -1,6 +1,6 @@
 // The two commands that show loaded records on the screen: the list of all names
-// (d) and the search by last name (s), from the views prepared once after
-// loading; and the lookup by last name that search and print share.
+// (d) and the search by last name (s), each text made once, when first shown;
+// and the lookup by last name that search and print share.
 #pragma once
 
 #include <cstddef>
@@ -24,23 +24,28 @@ struct SlotRange {
     std::size_t count;
 };
 
-// The table never changes after start-up, so what the commands read of it is
-// prepared once: the screen texts, as the console shows them (the whole name
-// list, and each slot's screen view), and the index by last name.
+// The table never changes after start-up, so each screen text is made once, as
+// the console shows it: the whole name list at the first d, a slot's screen view
+// the first time a search shows it. None is made at start-up, where most of
+// them would never be shown; only the index by last name is.
 struct RecordViews {
     char names[kMaxRecords * longest_shown(kNameLine)];
     std::size_t names_length;
-    char views[kMaxRecords * longest_shown(kScreenView)];
-    std::size_t view_ends[kMaxRecords + 1];  // slot i's view is views[view_ends[i], view_ends[i+1])
+    bool names_made;
+    char views[kMaxRecords][longest_shown(kScreenView)];
+    std::size_t view_lengths[kMaxRecords];
+    bool view_made[kMaxRecords];
     LastNameIndex by_last_name;
 };
 
+// Indexes the table by last name; no screen text is made yet.
 void prepare_record_views(const RecordTable& table, RecordViews& views);
 
-void display_all_names(const RecordViews& views);
+// The d command.
+void display_all_names(const RecordTable& table, RecordViews& views);
 
 // The slots whose last name matches `name`: the one lookup that search and print share.
 SlotRange find_by_last_name(const RecordTable& table, const RecordViews& views, std::string_view name);
 
 // The s command. Returns false when the console input ended at the question.
-bool search_records(const RecordTable& table, const RecordViews& views);
+bool search_records(const RecordTable& table, RecordViews& views);

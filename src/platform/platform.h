@@ -10,10 +10,23 @@
 // failed write, never end the program.
 void platform_prepare_process();
 
+// Called once by the menu program, after platform_prepare_process (the
+// companion tools leave the console as they find it):
+// - Windows: a console speaks its code page, which may be 863, 437 or 65001
+//   rather than the list's 850, and would then store and show accented letters
+//   wrong. Where standard input is a console its input code page is set to 850,
+//   where standard output is one its output code page; each is put back as it
+//   was when the program ends, whether by q, the end of the input, Ctrl+C,
+//   Ctrl+Break or the console window being closed. Input or output redirected
+//   to a file or a pipe is bytes, and is left alone.
+// - POSIX: nothing; the terminal's character set is the locale's.
+void platform_prepare_console();
+
 // Whether the console speaks UTF-8, rather than the list's own code page.
 // - POSIX: the locale's character set, from LC_ALL, LC_CTYPE or LANG, as every
 //   text program learns it.
-// - Windows: never; the console speaks the list's code page.
+// - Windows: never; the console speaks the list's code page (see
+//   platform_prepare_console).
 bool platform_console_speaks_utf8();
 
 // Reads what the console has for us, waiting when it has nothing; returns the

@@ -141,6 +141,8 @@ void platform_prepare_process() {
     (void)signal(SIGCHLD, SIG_IGN);
 }
 
+void platform_prepare_console() {}
+
 bool platform_console_speaks_utf8() {
     // A locale that is named but not installed leaves the C locale, whose bytes
     // pass as they are: what every other program on this terminal then does too.

@@ -1,5 +1,6 @@
 // The platform layer on 32-bit Windows, the program's original console: the
-// data file is "a:Maillist.dat" as it stands, and the printer is the device "PRN".
+// data file is "a:Maillist.dat" as it stands, the printer is the device "PRN",
+// and the console speaks the list's code page while the program runs.
 #include "platform/platform.h"
 
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -52,7 +54,66 @@ bool lock_file(int file, DWORD flags) {
     return LockFileEx(handle, flags, 0, kWholeFileLow, kWholeFileHigh, &from_start) != 0;
 }
 
+// The list's code page, the original console's.
+constexpr UINT kListCodePage = 850;
+
+// The console's code pages as the program found them; 0 where it did not change
+// one (a redirected stream, or a console whose code page could not be read).
+struct FoundCodePages {
+    UINT input;
+    UINT output;
+};
+
+FoundCodePages g_found_code_pages{};
+
+// Puts the console's code pages back. Nothing is checked: the program is ending,
+// and there is nobody left to tell.
+void restore_console_code_pages() {
+    if (g_found_code_pages.input != 0) (void)SetConsoleCP(g_found_code_pages.input);
+    if (g_found_code_pages.output != 0) (void)SetConsoleOutputCP(g_found_code_pages.output);
+}
+
+// Called on a thread of its own for Ctrl+C, Ctrl+Break, the console window's
+// close, a log-off or a shutdown. FALSE hands the event on to the default
+// handler, which ends the process at once, as it always did.
+BOOL WINAPI on_console_event(DWORD) {
+    restore_console_code_pages();
+    return FALSE;
+}
+
+bool is_console(DWORD standard_stream) {
+    DWORD mode = 0;
+    return GetConsoleMode(GetStdHandle(standard_stream), &mode) != 0;
+}
+
 }  // namespace
+
+void platform_prepare_console() {
+    bool input = is_console(STD_INPUT_HANDLE);
+    bool output = is_console(STD_OUTPUT_HANDLE);
+    if (!input && !output) return;
+    // Every way back is in place before anything is changed: without them a
+    // console could be left speaking 850 to the programs run in it after us.
+    if (std::atexit(restore_console_code_pages) != 0 || !SetConsoleCtrlHandler(on_console_event, TRUE)) return;
+    // Each found code page is kept before it is changed, so that an event in
+    // between still puts it back. A query that fails answers 0: nothing is
+    // changed. 850 is on every Windows; were it refused, the console would go
+    // on speaking its own code page, as it did before the program set any.
+    if (input) {
+        g_found_code_pages.input = GetConsoleCP();
+        if (g_found_code_pages.input != 0) (void)SetConsoleCP(kListCodePage);
+    }
+    if (output) {
+        g_found_code_pages.output = GetConsoleOutputCP();
+        if (g_found_code_pages.output != 0) (void)SetConsoleOutputCP(kListCodePage);
+        // The screen's bytes go to the console as they are, for its code page to
+        // show: a C runtime's text mode may first read them in its own locale's
+        // code page (wine's shows 0xD4 as Ô, not È). The console starts a new
+        // line at a line feed alone. Cannot fail for an open standard output.
+        constexpr int kStandardOutput = 1;
+        (void)_setmode(kStandardOutput, _O_BINARY);
+    }
+}
 
 void platform_prepare_process() {
     // The console is read as bytes, so that its one CR LF fold is the console
@@ -65,6 +126,7 @@ void platform_prepare_process() {
 }
 
 bool platform_console_speaks_utf8() {
+    // A console speaks 850 while the program runs; redirected bytes are the list's.
     return false;
 }
 

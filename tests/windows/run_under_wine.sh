@@ -2,7 +2,8 @@
 # Unzips a Windows archive as drive A: and runs the program from it under wine,
 # with PRN its own printer: the screen (carriage returns removed), the exit
 # status and the data file must be the POSIX program's, and the printed bytes,
-# the exporter's CSV and the importer's list as they should be. Where this machine runs
+# the exporter's CSV and the importer's list as they should be; and in a console
+# of another code page, what the program does to it. Where this machine runs
 # 32-bit x86 code, the 32-bit archive is used; elsewhere the 64-bit one, under
 # wine64. Installs what it needs; anything that keeps the check from running fails it.
 # Usage: run_under_wine.sh WIN32_ZIP WIN64_ZIP POSIX_PROGRAM
@@ -139,5 +140,20 @@ for _ in $(seq 50); do
 done
 check "print: the printer's bytes" "$printed." "$(cat "$scratch/printed"; echo .)"
 check "nothing on standard error" "" "$(cat "$scratch/errors")"
+
+# The console's code page: console_code_page_check sets the console to 863 or
+# 65001, types into it, runs the program and reads the code pages and the list
+# after it (its report: a line a case). Wine gives a program a console only when
+# it is started from a terminal: script(1) is that terminal.
+console_check="$(cd "$(dirname "$archive")" && pwd)/console_code_page_check.exe"
+[ -f "$console_check" ] || fail "$console_check is not built (make windows)"
+command -v script > /dev/null || fail "script(1) is missing (package bsdutils)"
+(cd "$scratch" && timeout 600 script -qec "'$loader' '$console_check' 'A:\\ledgerine.exe' 'A:\\Maillist.dat' \
+  2> '$scratch/console-report'" /dev/null < /dev/null > "$scratch/console-screen")
+console_status=$?
+sed 's/^/  console: /' "$scratch/console-report"
+check "console: the code page check ran every case and ended well" "0 yes" \
+  "$console_status $([ -s "$scratch/console-report" ] && echo yes)"
+check "console: every case ok" "" "$(grep -v '^ok ' "$scratch/console-report")"
 
 summary
