@@ -77,7 +77,7 @@ package: all
 bench:
 	@$(call configure,release,build-release)
 	$(CMAKE) --build build-release --parallel
-	bash bench/run.sh build-release/ledgerine build-release/bench/do_nothing
+	bash bench/run.sh build-release/ledgerine build-release/bench/do_nothing build-release/ledgerine-labels
 
 # The program for 32-bit Windows, build-windows/ledgerine.exe, and its 64-bit
 # twin, build-windows64/ledgerine.exe, cross-compiled with MinGW-w64.
