@@ -89,7 +89,8 @@ def check_sheet(name, pdf, blocks, sheet, first, offset, checks):
                   y0 - 4 < (w[2] + w[4]) / 2 < y1 + 4]
         placed.update(inside)
         spelt = "".join(w[5] for w in sorted(inside, key=lambda w: (round(w[2], 1), w[1])))
-        outside = [w for w in inside if w[1] < x0 - SLACK or w[2] < y0 - SLACK or w[3] > x1 + SLACK or w[4] > y1 + SLACK]
+        outside = [w for w in inside
+                   if w[1] < x0 - SLACK or w[2] < y0 - SLACK or w[3] > x1 + SLACK or w[4] > y1 + SLACK]
         if spelt != text or outside:
             failures.append(f"{name}: label {index + 1} spells {spelt!r}, not {text!r}; outside its margin: {outside}")
         elif k in checks and not checks[k](inside):
@@ -163,7 +164,8 @@ for name, records, arguments, env, checks in CASES:
     offset = (0, 0)
     if "--offset" in joined:
         units = {"mm": 1, "in": 25.4, "pt": 25.4 / 72}
-        offset = tuple(float(v[:-2]) * units[v[-2:]] for v in re.search(r"--offset[= ](\S+)", joined).group(1).split(","))
+        given = re.search(r"--offset[= ](\S+)", joined).group(1).split(",")
+        offset = tuple(float(v[:-2]) * units[v[-2:]] for v in given)
     check_sheet(name, run.stdout, [block(f, "--upper" in joined) for f in chosen], sheet, first, offset, checks)
 
 # Every font embedded, as a subset: the default, and one named.
@@ -251,14 +253,19 @@ for name, old, mode, start, status in [
     expected_files = ["Maillist.dat", "labels.pdf"] if status == 0 or old is not None else ["Maillist.dat"]
     kept = after == old if status else after.startswith(b"%PDF-") and after.rstrip().endswith(b"%%EOF")
     file_mode = stat.S_IMODE(os.stat(path).st_mode) if after is not None else None
-    if (run.returncode, run.stdout, kept, left, file_mode) != (status, b"", True, expected_files, mode or (0o644 if after else None)):
+    expected_mode = mode or (0o644 if after else None)
+    if (run.returncode, run.stdout, kept, left, file_mode) != (status, b"", True, expected_files, expected_mode):
         failures.append(f"-o, {name}: status {run.returncode}, stderr {run.stderr!r}, files {left}, mode {file_mode}")
 
 # A FIFO is written as it is, and a symbolic link is followed to the file it names.
 folder = folder_with(SMITH)
 os.mkfifo(os.path.join(folder, "fifo"))
 read_back = []
-reader = threading.Thread(target=lambda: read_back.append(open(os.path.join(folder, "fifo"), "rb").read()))
+def read_fifo():  # a reader that never gets a writer must not keep the test from ending
+    with open(os.path.join(folder, "fifo"), "rb") as fifo:
+        read_back.append(fifo.read())
+
+reader = threading.Thread(target=read_fifo, daemon=True)
 reader.start()
 run = subprocess.run(LABELS + ["-o", "fifo"], cwd=folder, capture_output=True, timeout=60)
 reader.join(60)

@@ -98,8 +98,9 @@ OutputOpened open_label_output(const char* file, LabelOutput& output) {
 
 bool write_label_output(LabelOutput& output, const unsigned char* bytes, std::size_t length) {
     if (output.direct < 0) return replace_whole(output.replaced, bytes, length);
-    bool written = output.direct == STDOUT_FILENO ? platform_write_standard_output(reinterpret_cast<const char*>(bytes), length)
-                                                  : write_all(output.direct, bytes, length);
+    bool written = output.direct == STDOUT_FILENO
+                       ? platform_write_standard_output(reinterpret_cast<const char*>(bytes), length)
+                       : write_all(output.direct, bytes, length);
     int error = errno;
     if (output.opened) written = close(output.direct) == 0 && written;
     output.direct = -1;

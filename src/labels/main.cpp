@@ -143,13 +143,17 @@ AddressBlock g_blocks[kMaxRecords];
 int make_labels(const ToolArguments& arguments, const SheetPlacement& placement, LabelOrder order,
                 LabelOutput& output, const PangoFontDescription* font) {
     // The name is typed in the locale's character set and compared in the list's.
+    // A name longer than the buffer is longer than any last name even in the
+    // list's bytes (a character takes at most 4 bytes of UTF-8), and matches none.
+    static char converted[sizeof(CustomerRecord::last_name) * 4];
     std::string_view last_name;
     if (arguments.given[kLastName]) {
-        char* name = const_cast<char*>(arguments.values[kLastName]);
-        std::size_t length = std::strlen(name);
-        std::size_t unfinished = 0;
-        if (platform_console_speaks_utf8()) length = utf8_to_list(name, length, name, false, unfinished);
-        last_name = std::string_view(name, length);
+        last_name = arguments.values[kLastName];
+        if (last_name.size() <= sizeof converted && platform_console_speaks_utf8()) {
+            std::size_t unfinished = 0;
+            last_name = std::string_view(
+                converted, utf8_to_list(last_name.data(), last_name.size(), converted, false, unfinished));
+        }
     }
     bool loaded = open_data_file() && load_records(g_table);
     close_data_file();

@@ -7,6 +7,8 @@
 #include <cairo.h>
 #include <pango/pangocairo.h>
 
+#include <cstring>
+
 namespace {
 
 constexpr double kPointsPerMillimetre = 72.0 / 25.4;
@@ -24,37 +26,37 @@ struct TextBox {
     double height;
 };
 
-// A piece of a block's line, as it is set: one line on the label.
+// A piece of a block's line as it is set: one line on the label.
 struct SetLine {
-    std::size_t line;
-    std::size_t start;
+    std::size_t start;  // in the block's text
     std::size_t length;
     double size;
-    TextBox box;
 };
 
-// A line is broken at most once a character.
+// A line is broken at most once a character, and each line ends with '\n'.
 constexpr std::size_t kMostSetLines = kMostBlockLines * kLineCapacity;
 
+// The whole block as one layout: its lines joined by '\n', each set line in its size.
 struct SetBlock {
+    char text[kMostBlockLines * kLineCapacity + kMostSetLines];
+    std::size_t length;
+    std::size_t line_ends[kMostBlockLines];  // where each of the block's lines ends in the text
     SetLine lines[kMostSetLines];
     std::size_t count;
 };
 
 SetBlock g_set;
 
+// The label font at a size; the one line layout measures a line alone, the
+// block layout holds the label's whole block, measured and drawn at once:
+// most blocks are shaped once, at the largest size.
 struct Typesetter {
-    PangoLayout* layout;
-    PangoFontDescription* font;  // the label font; its size set line by line
+    PangoLayout* line;
+    PangoLayout* block;
+    PangoFontDescription* font;
 };
 
-TextBox measure(Typesetter& typesetter, const char* text, std::size_t length, double size) {
-    pango_font_description_set_size(typesetter.font, static_cast<gint>(size * PANGO_SCALE));
-    pango_layout_set_font_description(typesetter.layout, typesetter.font);
-    pango_layout_set_text(typesetter.layout, text, static_cast<int>(length));
-    PangoRectangle ink{};
-    PangoRectangle logical{};
-    pango_layout_get_extents(typesetter.layout, &ink, &logical);
+TextBox box_of(const PangoRectangle& ink, const PangoRectangle& logical) {
     int left = ink.width > 0 ? MIN(ink.x, logical.x) : logical.x;
     int top = ink.height > 0 ? MIN(ink.y, logical.y) : logical.y;
     int right = ink.width > 0 ? MAX(ink.x + ink.width, logical.x + logical.width) : logical.x + logical.width;
@@ -63,9 +65,26 @@ TextBox measure(Typesetter& typesetter, const char* text, std::size_t length, do
             static_cast<double>(right - left) / PANGO_SCALE, static_cast<double>(bottom - top) / PANGO_SCALE};
 }
 
-bool add(SetBlock& set, std::size_t line, std::size_t start, std::size_t length, double size, const TextBox& box) {
-    if (set.count == kMostSetLines) return false;
-    set.lines[set.count++] = {line, start, length, size, box};
+void set_size(Typesetter& typesetter, PangoLayout* layout, double size) {
+    pango_font_description_set_size(typesetter.font, static_cast<gint>(size * PANGO_SCALE));
+    pango_layout_set_font_description(layout, typesetter.font);
+}
+
+double measure(Typesetter& typesetter, const char* text, std::size_t length, double size) {
+    set_size(typesetter, typesetter.line, size);
+    pango_layout_set_text(typesetter.line, text, static_cast<int>(length));
+    PangoRectangle ink{};
+    PangoRectangle logical{};
+    pango_layout_get_extents(typesetter.line, &ink, &logical);
+    return box_of(ink, logical).width;
+}
+
+bool add(SetBlock& set, const char* text, std::size_t length, double size) {
+    if (set.count == kMostSetLines || set.length + length + 1 > sizeof set.text) return false;
+    std::memcpy(set.text + set.length, text, length);
+    set.lines[set.count++] = {set.length, length, size};
+    set.length += length;
+    set.text[set.length++] = '\n';
     return true;
 }
 
@@ -78,65 +97,101 @@ std::size_t next_character(const char* text, std::size_t at) {
     return static_cast<std::size_t>(g_utf8_next_char(text + at) - text);
 }
 
-// Sets one line of the block in the largest size that fits `width`, down to the
-// smallest; a line too wide even then is broken at its last space that fits,
-// or without one between two characters, and its pieces set in the smallest size.
-bool set_line(Typesetter& typesetter, const char* text, std::size_t length, std::size_t line, double width,
-              SetBlock& set) {
-    for (double size = kLargestSize; size >= kSmallestSize; size -= kSizeStep) {
-        TextBox box = measure(typesetter, text, length, size);
-        if (box.width <= width) return add(set, line, 0, length, size, box);
+// Sets a line too wide at the largest size in the largest smaller size that
+// fits `width`, down to the smallest; a line too wide even then is broken at
+// its last space that fits, or without one between two characters, and its
+// pieces set in the smallest size.
+bool set_smaller(Typesetter& typesetter, const char* text, std::size_t length, double width, SetBlock& set) {
+    for (double size = kLargestSize - kSizeStep; size >= kSmallestSize; size -= kSizeStep) {
+        if (measure(typesetter, text, length, size) <= width) return add(set, text, length, size);
     }
     std::size_t start = 0;
     while (start < length) {
-        TextBox box = measure(typesetter, text + start, length - start, kSmallestSize);
-        if (box.width <= width) return add(set, line, start, length - start, kSmallestSize, box);
+        if (measure(typesetter, text + start, length - start, kSmallestSize) <= width) {
+            return add(set, text + start, length - start, kSmallestSize);
+        }
         std::size_t last_space = 0;
         std::size_t longest = 0;
         for (std::size_t end = next_character(text, start); end < length; end = next_character(text, end)) {
             std::size_t kept = without_trailing_spaces(text, start, end);
             if (kept == start) continue;
-            if (measure(typesetter, text + start, kept - start, kSmallestSize).width > width) break;
+            if (measure(typesetter, text + start, kept - start, kSmallestSize) > width) break;
             longest = end;
             if (text[end] == ' ') last_space = end;
         }
         // Not even one character fits: it goes alone, and the block is found too wide.
         std::size_t end = last_space != 0 ? last_space : longest != 0 ? longest : next_character(text, start);
-        std::size_t kept = without_trailing_spaces(text, start, end);
-        if (!add(set, line, start, kept - start, kSmallestSize,
-                 measure(typesetter, text + start, kept - start, kSmallestSize))) {
-            return false;
-        }
+        if (!add(set, text + start, without_trailing_spaces(text, start, end) - start, kSmallestSize)) return false;
         start = end;
         while (start < length && text[start] == ' ') ++start;
     }
     return true;
 }
 
-// Sets the block in a box of `width` by `height`; false when it does not fit.
-bool set_block(Typesetter& typesetter, const AddressBlock& block, double width, double height, SetBlock& set) {
-    set.count = 0;
-    for (std::size_t line = 0; line < block.count; ++line) {
-        if (!set_line(typesetter, block.lines[line], block.lengths[line], line, width, set)) return false;
-    }
-    double used = 0;
+// Puts the set block in the block layout, each set line in its size.
+void lay_out(Typesetter& typesetter, const SetBlock& set) {
+    set_size(typesetter, typesetter.block, kLargestSize);
+    PangoAttrList* sizes = pango_attr_list_new();
     for (std::size_t i = 0; i < set.count; ++i) {
-        if (set.lines[i].box.width > width) return false;
-        used += set.lines[i].box.height;
+        if (set.lines[i].size == kLargestSize) continue;
+        PangoAttribute* size = pango_attr_size_new(static_cast<int>(set.lines[i].size * PANGO_SCALE));
+        size->start_index = static_cast<guint>(set.lines[i].start);
+        size->end_index = static_cast<guint>(set.lines[i].start + set.lines[i].length + 1);
+        pango_attr_list_insert(sizes, size);
     }
-    return used <= height;
+    pango_layout_set_attributes(typesetter.block, sizes);
+    pango_attr_list_unref(sizes);
+    // Without the last line's '\n', which would start one more, empty line.
+    pango_layout_set_text(typesetter.block, set.text, static_cast<int>(set.length > 0 ? set.length - 1 : 0));
 }
 
-// Draws the set block with the top left corner of its boxes at (left, top).
-void draw_block(cairo_t* cairo, Typesetter& typesetter, const AddressBlock& block, const SetBlock& set, double left,
-                double top) {
-    for (std::size_t i = 0; i < set.count; ++i) {
-        const SetLine& line = set.lines[i];
-        TextBox box = measure(typesetter, block.lines[line.line] + line.start, line.length, line.size);
-        cairo_move_to(cairo, left - box.x, top - box.y);
-        pango_cairo_show_layout(cairo, typesetter.layout);
-        top += box.height;
+// The block's line that a line of the layout starting at `index` belongs to.
+std::size_t block_line_at(const SetBlock& set, std::size_t lines, int index) {
+    std::size_t line = 0;
+    while (line + 1 < lines && static_cast<std::size_t>(index) >= set.line_ends[line]) ++line;
+    return line;
+}
+
+// Sets the block in a box of `width` by `height`, and gives the box of what is
+// set; false when it does not fit.
+bool set_block(Typesetter& typesetter, const AddressBlock& block, double width, double height, TextBox& box) {
+    SetBlock& set = g_set;
+    set.length = 0;
+    set.count = 0;
+    for (std::size_t line = 0; line < block.count; ++line) {
+        if (!add(set, block.lines[line], block.lengths[line], kLargestSize)) return false;
+        set.line_ends[line] = set.length;
     }
+    lay_out(typesetter, set);
+    // The lines too wide at the largest size, found in the layout of the whole block.
+    bool too_wide[kMostBlockLines] = {};
+    bool any_too_wide = false;
+    for (GSList* item = pango_layout_get_lines_readonly(typesetter.block); item != nullptr; item = item->next) {
+        auto* line = static_cast<PangoLayoutLine*>(item->data);
+        PangoRectangle ink{};
+        PangoRectangle logical{};
+        pango_layout_line_get_extents(line, &ink, &logical);
+        if (box_of(ink, logical).width > width) {
+            too_wide[block_line_at(set, block.count, line->start_index)] = true;
+            any_too_wide = true;
+        }
+    }
+    if (any_too_wide) {
+        set.length = 0;
+        set.count = 0;
+        for (std::size_t line = 0; line < block.count; ++line) {
+            bool added = too_wide[line]
+                             ? set_smaller(typesetter, block.lines[line], block.lengths[line], width, set)
+                             : add(set, block.lines[line], block.lengths[line], kLargestSize);
+            if (!added) return false;
+        }
+        lay_out(typesetter, set);
+    }
+    PangoRectangle ink{};
+    PangoRectangle logical{};
+    pango_layout_get_extents(typesetter.block, &ink, &logical);
+    box = box_of(ink, logical);
+    return box.width <= width && box.height <= height;
 }
 
 cairo_status_t append_to(void* closure, const unsigned char* data, unsigned int length) {
@@ -159,11 +214,14 @@ LayoutResult draw_labels(cairo_t* cairo, Typesetter& typesetter, const SheetPlac
                      placement.offset_down + kInnerMargin;
         double width = (sheet.label_width - 2 * kInnerMargin) * kPointsPerMillimetre;
         double height = (sheet.label_height - 2 * kInnerMargin) * kPointsPerMillimetre;
-        if (!set_block(typesetter, blocks[k], width, height, g_set)) {
+        TextBox box{};
+        if (!set_block(typesetter, blocks[k], width, height, box)) {
             unfit = k;
             return LayoutResult::kDoesNotFit;
         }
-        draw_block(cairo, typesetter, blocks[k], g_set, left * kPointsPerMillimetre, top * kPointsPerMillimetre);
+        // The top left corner of the block's box at the label's inner corner.
+        cairo_move_to(cairo, left * kPointsPerMillimetre - box.x, top * kPointsPerMillimetre - box.y);
+        pango_cairo_show_layout(cairo, typesetter.block);
     }
     return cairo_status(cairo) == CAIRO_STATUS_SUCCESS ? LayoutResult::kMade : LayoutResult::kFailed;
 }
@@ -187,13 +245,12 @@ LayoutResult make_label_pdf(const SheetPlacement& placement, const PangoFontDesc
     pango_cairo_context_set_font_options(context, options);
     cairo_font_options_destroy(options);
     pango_context_set_round_glyph_positions(context, FALSE);
-    Typesetter typesetter = {pango_layout_new(context), pango_font_description_copy(font)};
-    // A field's line break or other control character stays on its line.
-    pango_layout_set_single_paragraph_mode(typesetter.layout, TRUE);
+    Typesetter typesetter = {pango_layout_new(context), pango_layout_new(context), pango_font_description_copy(font)};
 
     LayoutResult result = draw_labels(cairo, typesetter, placement, blocks, count, unfit);
     pango_font_description_free(typesetter.font);
-    g_object_unref(typesetter.layout);
+    g_object_unref(typesetter.line);
+    g_object_unref(typesetter.block);
     g_object_unref(context);
     g_object_unref(font_map);
     cairo_destroy(cairo);
