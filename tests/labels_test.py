@@ -23,6 +23,9 @@ SHEETS = {
     "L7160": ("A4", 210.0, 297.0, 3, 7, 63.50, 38.10, 7.20, 15.15, 66.04, 38.10),
     "L7163": ("A4", 210.0, 297.0, 2, 7, 99.06, 38.10, 4.67, 15.15, 101.60, 38.10),
 }
+# The caller's environment (a sanitizer's options) with the locale set here.
+KEPT = {k: v for k, v in os.environ.items() if k != "LANG" and not k.startswith("LC_")}
+C, UTF8 = dict(KEPT, LC_ALL="C"), dict(KEPT, LC_ALL="C.UTF-8")
 failures = []
 
 def record(*fields):  # text fields in code page 850; those not given are empty
@@ -60,7 +63,7 @@ def folder_with(data):
 
 def labels(data, arguments, env=None, **run):
     folder = folder_with(data)
-    return subprocess.run(LABELS + arguments, cwd=folder, capture_output=True, env=env or {"LC_ALL": "C"}, **run)
+    return subprocess.run(LABELS + arguments, cwd=folder, capture_output=True, env=env or C, **run)
 
 def words(pdf):  # [(page, xMin, yMin, xMax, yMax, text)]
     xml = subprocess.run(["pdftotext", "-bbox-layout", "-", "-"], input=pdf, capture_output=True, check=True).stdout
@@ -127,7 +130,6 @@ SORTABLE = [
     record("Cote", "zoe", "7 G St", "", "", "H2X1K9"),
 ]
 MANY = b"".join(record(f"Name{n}", f"First{n}", f"{n} Main St", "Ottawa", "ON", "K1A0B1") for n in range(35))
-UTF8 = {"LC_ALL": "C.UTF-8"}
 # Each case: its records, the arguments, the locale, and what some of its
 # labels must show besides (by the record's place in the case).
 CASES = [(f"sheet {s}", MIXED, ["--sheet", s.lower()], None, {4: shrunk, 5: shrunk_and_broken} if s == "L7160" else {})
@@ -216,10 +218,10 @@ REFUSALS = [
 ]
 for name, data, arguments, stdout, status, said in REFUSALS:
     run = subprocess.run(LABELS + arguments, cwd=folder_with(data), stdout=stdout or subprocess.PIPE,
-                         stderr=subprocess.PIPE, env={"LC_ALL": "C"})
+                         stderr=subprocess.PIPE, env=C)
     if (run.returncode, run.stdout or b"", run.stderr.decode().startswith("ledgerine-labels: " + said)) != \
             (status, b"", True):
-        failures.append(f"{name}: status {run.returncode}, stdout {run.stdout[:40]!r}, stderr {run.stderr!r}")
+        failures.append(f"{name}: status {run.returncode}, stdout {(run.stdout or b'')[:40]!r}, stderr {run.stderr!r}")
 
 # A terminal is refused, whether standard output or named by -o, and sees nothing.
 main, terminal = pty.openpty()

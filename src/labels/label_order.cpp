@@ -14,7 +14,7 @@ namespace {
 
 // Unicode's full case folding gives at most three characters for one, and a
 // code page 850 character decomposes into its letter and one mark.
-constexpr std::size_t kFoldedByteCapacity = 3 * 3;
+constexpr std::size_t kFoldedByteCapacity = std::size_t{3} * 3;
 
 struct FoldedByte {
     char bytes[kFoldedByteCapacity];
@@ -113,11 +113,11 @@ void make_keys(const CustomerRecord& record, LabelOrder order, SortKeys& keys) {
 
 bool goes_before(const SortKeys& a, const SortKeys& b) {
     if (a.empty != b.empty) return b.empty;
-    for (int level : {compare(a.folded[0], b.folded[0]), compare(a.folded[1], b.folded[1]),
-                      compare(a.stored[0], b.stored[0]), compare(a.stored[1], b.stored[1])}) {
-        if (level != 0) return level < 0;
-    }
-    return false;
+    int order = compare(a.folded[0], b.folded[0]);
+    if (order == 0) order = compare(a.folded[1], b.folded[1]);
+    if (order == 0) order = compare(a.stored[0], b.stored[0]);
+    if (order == 0) order = compare(a.stored[1], b.stored[1]);
+    return order < 0;
 }
 
 }  // namespace

@@ -51,14 +51,6 @@ constexpr bool every_sheet_is_sound() {
 }
 static_assert(every_sheet_is_sound(), "every label lies on its paper, apart from the others, with room inside");
 
-constexpr std::size_t most_labels_on_a_sheet() {
-    std::size_t most = 0;
-    for (const LabelSheet& sheet : kSheets) most = sheet.across * sheet.down > most ? sheet.across * sheet.down : most;
-    return most;
-}
-constexpr std::size_t kMostLabelsOnASheet = most_labels_on_a_sheet();
-static_assert(kMostLabelsOnASheet == 30, "the 3 x 10 sheet holds the most");
-
 // The sheet of that name, case ignored; null when there is none.
 const LabelSheet* find_sheet(const char* name);
 

@@ -143,11 +143,11 @@ AddressBlock g_blocks[kMaxRecords];
 int make_labels(const ToolArguments& arguments, const SheetPlacement& placement, LabelOrder order,
                 LabelOutput& output, const PangoFontDescription* font) {
     // The name is typed in the locale's character set and compared in the list's.
-    // A name longer than the buffer is longer than any last name even in the
-    // list's bytes (a character takes at most 4 bytes of UTF-8), and matches none.
-    static char converted[sizeof(CustomerRecord::last_name) * 4];
     std::string_view last_name;
     if (arguments.given[kLastName]) {
+        // A name longer than the buffer is longer than any last name even in the
+        // list's bytes (a character takes at most 4 bytes of UTF-8), and matches none.
+        static char converted[sizeof(CustomerRecord::last_name) * 4];
         last_name = arguments.values[kLastName];
         if (last_name.size() <= sizeof converted && platform_console_speaks_utf8()) {
             std::size_t unfinished = 0;

@@ -15,7 +15,8 @@ constexpr double kPointsPerMillimetre = 72.0 / 25.4;
 constexpr double kLargestSize = 10.0;  // points
 constexpr double kSmallestSize = 6.0;
 constexpr double kSizeStep = 0.5;
-static_assert(kSmallestSize < kLargestSize, "a line too wide is set smaller");
+constexpr int kSmallerSizes = static_cast<int>((kLargestSize - kSmallestSize) / kSizeStep);
+static_assert(kLargestSize - kSmallerSizes * kSizeStep == kSmallestSize, "the steps end at the smallest size");
 
 // The text's box, relative to where Pango puts the layout: its ink and its
 // logical extent together, so that nothing of either lies outside the label.
@@ -102,7 +103,8 @@ std::size_t next_character(const char* text, std::size_t at) {
 // its last space that fits, or without one between two characters, and its
 // pieces set in the smallest size.
 bool set_smaller(Typesetter& typesetter, const char* text, std::size_t length, double width, SetBlock& set) {
-    for (double size = kLargestSize - kSizeStep; size >= kSmallestSize; size -= kSizeStep) {
+    for (int step = 1; step <= kSmallerSizes; ++step) {
+        double size = kLargestSize - step * kSizeStep;
         if (measure(typesetter, text, length, size) <= width) return add(set, text, length, size);
     }
     std::size_t start = 0;
@@ -207,11 +209,12 @@ LayoutResult draw_labels(cairo_t* cairo, Typesetter& typesetter, const SheetPlac
     for (std::size_t k = 0; k < count; ++k) {
         std::size_t label = placement.first + k;
         for (; page < label / per_sheet; ++page) cairo_show_page(cairo);
-        std::size_t on_sheet = label % per_sheet;
-        double left = sheet.left_margin + static_cast<double>(on_sheet % sheet.across) * sheet.pitch_across +
+        std::size_t column = label % per_sheet % sheet.across;
+        std::size_t row = label % per_sheet / sheet.across;
+        double left = sheet.left_margin + static_cast<double>(column) * sheet.pitch_across +
                       placement.offset_right + kInnerMargin;
-        double top = sheet.top_margin + static_cast<double>(on_sheet / sheet.across) * sheet.pitch_down +
-                     placement.offset_down + kInnerMargin;
+        double top = sheet.top_margin + static_cast<double>(row) * sheet.pitch_down + placement.offset_down +
+                     kInnerMargin;
         double width = (sheet.label_width - 2 * kInnerMargin) * kPointsPerMillimetre;
         double height = (sheet.label_height - 2 * kInnerMargin) * kPointsPerMillimetre;
         TextBox box{};
