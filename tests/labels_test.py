@@ -223,6 +223,12 @@ for name, data, arguments, stdout, status, said in REFUSALS:
             (status, b"", True):
         failures.append(f"{name}: status {run.returncode}, stdout {(run.stdout or b'')[:40]!r}, stderr {run.stderr!r}")
 
+# --help and --version on standard output, with nothing else done.
+for arguments, out in ((["--help"], b"Usage: ledgerine-labels [OPTIONS]\n"), (["--version"], b"ledgerine-labels 1.0\n")):
+    run = subprocess.run(LABELS + arguments, cwd=folder_with(None), capture_output=True)
+    if (run.returncode, run.stdout[:len(out)], run.stderr) != (0, out, b""):
+        failures.append(f"{arguments}: status {run.returncode}, stdout {run.stdout[:60]!r}, stderr {run.stderr!r}")
+
 # A terminal is refused, whether standard output or named by -o, and sees nothing.
 main, terminal = pty.openpty()
 os.set_blocking(main, False)
@@ -285,5 +291,5 @@ if run.returncode != 0 or not os.path.islink(os.path.join(folder, "link.pdf")) o
         not open(os.path.join(folder, "target.pdf"), "rb").read().startswith(b"%PDF-"):
     failures.append(f"-o a symbolic link: status {run.returncode}, stderr {run.stderr!r}")
 
-print("\n".join(failures) or f"{len(CASES)} sheets, {len(REFUSALS) + 2} refusals and 6 outputs pass")
+print("\n".join(failures) or f"{len(CASES)} sheets, {len(REFUSALS) + 2} refusals, 2 answers and 6 outputs pass")
 sys.exit(1 if failures else 0)
