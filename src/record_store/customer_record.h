@@ -57,11 +57,10 @@ constexpr FieldLayout kFieldLayouts[kFieldCount] = {
      "Year & Model"},
 };
 
-constexpr bool every_limit_leaves_room_for_the_nul() {
-    for (const FieldLayout& layout : kFieldLayouts) {
-        if (layout.limit + 1 != layout.width) return false;
-    }
-    return true;
+// Field by field from `field` on (std::all_of is constexpr only from C++20).
+constexpr bool every_limit_leaves_room_for_the_nul(std::size_t field = 0) {
+    return field == kFieldCount || (kFieldLayouts[field].limit + 1 == kFieldLayouts[field].width &&
+                                    every_limit_leaves_room_for_the_nul(field + 1));
 }
 static_assert(every_limit_leaves_room_for_the_nul(), "a field takes its width less the NUL");
 static_assert(kFieldLayouts[5].limit == 7, "a Canadian postal code with its space fits");
