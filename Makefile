@@ -9,7 +9,7 @@ CMAKE ?= cmake
 PREFIX ?= /usr/local
 DESTDIR ?=
 
-.PHONY: all test run install uninstall package windows bench clean
+.PHONY: all test run install uninstall package windows bench label-picture clean
 
 # Configures folder $(2) with preset $(1) whenever it has no cache, or
 # CMakePresets.json changed since it was last configured (configure again sets
@@ -41,6 +41,16 @@ run: all
 	fi
 	cd demo && ../$(BUILD_DIR)/ledgerine
 
+# The README's picture of a sheet of labels, demo/labels-5160.png: the demo
+# list, entered afresh from demo/sample_entries.txt, on the default sheet at 50
+# dots an inch (pdftoppm, package poppler-utils).
+label-picture: all
+	rm -rf $(BUILD_DIR)/label-picture && mkdir -p $(BUILD_DIR)/label-picture
+	cd $(BUILD_DIR)/label-picture && : > Maillist.dat && \
+	  $(CURDIR)/$(BUILD_DIR)/ledgerine < $(CURDIR)/demo/sample_entries.txt > /dev/null && \
+	  $(CURDIR)/$(BUILD_DIR)/ledgerine-labels -o labels.pdf
+	pdftoppm -png -r 50 -singlefile $(BUILD_DIR)/label-picture/labels.pdf demo/labels-5160
+
 # The programs, their manual pages and documents under PREFIX, staged under
 # DESTDIR if given.
 # Each file written is added to installed_files.txt, for make uninstall: CMake's
@@ -67,7 +77,7 @@ package: all
 bench:
 	@$(call configure,release,build-release)
 	$(CMAKE) --build build-release --parallel
-	bash bench/run.sh build-release/ledgerine build-release/bench/do_nothing
+	bash bench/run.sh build-release/ledgerine build-release/bench/do_nothing build-release/ledgerine-labels
 
 # The program for 32-bit Windows, build-windows/ledgerine.exe, and its 64-bit
 # twin, build-windows64/ledgerine.exe, cross-compiled with MinGW-w64.

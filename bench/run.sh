@@ -3,10 +3,11 @@
 # many runs, medians, both commands of a pair in one run), GNU time (peak memory)
 # and callgrind (instructions executed), and prints a table of figures against
 # targets. Exits 1 on a missed target.
-# Usage: run.sh PROGRAM DO_NOTHING
+# Usage: run.sh PROGRAM DO_NOTHING LABELS
 set -euo pipefail
 program=$(readlink -f "$1")
 nothing=$(readlink -f "$2")
+labels=$(readlink -f "$3")
 for tool in hyperfine /usr/bin/time python3 valgrind; do
   command -v "$tool" > /dev/null ||
     { echo "bench: $tool is not installed (packages hyperfine, time, python3, valgrind)"; exit 1; }
@@ -28,6 +29,7 @@ for i in $(seq 0 99); do
   printf 'e\n%s\nFirst%d\n12 Main St\nOttawa\nON\nK1A0B\n555-1234\n1995 Coupe\n' "${names[$((i % 10))]}" "$i"
 done > entries
 "$program" < entries > /dev/null
+cp Maillist.dat hundred.dat
 # Sessions of commands in turn: the name list, a search that matches, one that does not.
 for commands in 2000 20000 200000; do
   awk -v n="$commands" 'BEGIN { split("d\n|s\nSmith\n|s\nNobody\n", c, "|"); for (i = 0; i < n; i++) printf "%s", c[i % 3 + 1]; print "q" }' \
@@ -175,4 +177,19 @@ cd ..
 row "8. start-up, 100 accented records, C.UTF-8 / C" \
   "$(calc "'%.3fx (%d / %d instr.)' % ($utf8_start / $c_start, $utf8_start, $c_start)")" "<= 1.05x" \
   "$(verdict "$utf8_start / $c_start <= 1.05")"
+
+# A sheet of labels costs its start, not its labels: the 100 customers above on
+# 5160 sheets against the first of them alone. Each run must write a whole PDF,
+# or the row would time a refusal.
+mkdir labels100 labels1
+cp hundred.dat labels100/Maillist.dat
+head -c 136 hundred.dat > labels1/Maillist.dat
+for list in labels100 labels1; do
+  (cd "$list" && "$labels" -o check.pdf && head -c 5 check.pdf | grep -qx -- '%PDF-' && tail -c 6 check.pdf | grep -q '%%EOF') ||
+    { echo "bench: ledgerine-labels made no PDF of $list" >&2; exit 1; }
+done
+mapfile -t t < <(medians --warmup 3 --runs 30 "cd labels100 && $labels" "cd labels1 && $labels")
+row "9. labels: a PDF of 100 labels / of 1 label" \
+  "$(calc "'%.2fx (%.0f ms / %.0f ms)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e3, ${t[1]} * 1e3)")" "<= 1.5x" \
+  "$(verdict "${t[0]} / ${t[1]} <= 1.5")"
 exit "$missed"

@@ -1,0 +1,295 @@
+# ledgerine-labels: the PDF of small lists read back with poppler's pdftotext
+# -bbox-layout. Every word of a record must lie inside its own label, less the
+# 2 mm margin, and the label's words must spell its address block; every font
+# must be embedded (pdffonts); a refusal writes nothing to standard output, and
+# a file is replaced only when whole.
+# Usage: labels_test.py LABELS (LEDGERINE_TEST_LABELS and LEDGERINE_TEST_WRAPPER
+# as for the program's own tests).
+import html, os, pty, re, resource, stat, subprocess, sys, tempfile, threading, unicodedata
+
+WIDTHS = (20, 20, 30, 20, 3, 8, 15, 20)
+WRAPPER = os.environ.get("LEDGERINE_TEST_WRAPPER", "").split()
+LABELS = WRAPPER + [os.path.abspath(os.environ.get("LEDGERINE_TEST_LABELS", sys.argv[1]))]
+ROOT = tempfile.TemporaryDirectory()
+MM = 72 / 25.4
+MARGIN = 2 * MM
+SLACK = 0.01  # pdftotext's coordinates are rounded
+# The makers' figures in mm: paper, across, down, label width and height, left
+# and top margins, pitch across and down.
+SHEETS = {
+    "5160": ("letter", 215.9, 279.4, 3, 10, 66.68, 25.40, 4.78, 12.70, 69.85, 25.40),
+    "5161": ("letter", 215.9, 279.4, 2, 10, 101.60, 25.40, 3.96, 12.70, 106.36, 25.40),
+    "5163": ("letter", 215.9, 279.4, 2, 5, 101.60, 50.80, 3.96, 12.70, 106.36, 50.80),
+    "L7160": ("A4", 210.0, 297.0, 3, 7, 63.50, 38.10, 7.20, 15.15, 66.04, 38.10),
+    "L7163": ("A4", 210.0, 297.0, 2, 7, 99.06, 38.10, 4.67, 15.15, 101.60, 38.10),
+}
+# The caller's environment (a sanitizer's options) with the locale set here.
+KEPT = {k: v for k, v in os.environ.items() if k != "LANG" and not k.startswith("LC_")}
+C, UTF8 = dict(KEPT, LC_ALL="C"), dict(KEPT, LC_ALL="C.UTF-8")
+failures = []
+
+def record(*fields):  # text fields in code page 850; those not given are empty
+    return b"".join(f.encode("cp850").ljust(w, b"\0") for f, w in zip(fields + ("",) * 8, WIDTHS))
+
+def fields_of(data):
+    return [[data[at + sum(WIDTHS[:i]):at + sum(WIDTHS[:i + 1])].split(b"\0")[0].decode("cp850") for i in range(8)]
+            for at in range(0, len(data), 136)]
+
+def block(fields, upper):  # the address block, as Canada Post asks for it
+    last, first, address, city, province, postal = fields[:6]
+    if re.fullmatch(r"[A-Za-z][0-9][A-Za-z][0-9][A-Za-z][0-9]", postal):
+        postal = postal[:3] + " " + postal[3:]
+    place = city
+    for part, spaces in ((province, " "), (postal, "  ")):
+        place = place + spaces + part if place and part else place or part
+    text = " ".join([" ".join(p for p in (first, last) if p), address, place])
+    return " ".join((text.upper() if upper else text).split())
+
+def folded(text):
+    return unicodedata.normalize("NFC", "".join(c for c in unicodedata.normalize("NFD", text)
+                                                if not unicodedata.combining(c))).casefold()
+
+def sort_key(order):
+    if order == "last-name":
+        return lambda f: (folded(f[0]), folded(f[1]), f[0].encode("cp850"), f[1].encode("cp850"))
+    return lambda f: (f[5].strip(" ") == "", folded(f[5].replace(" ", "")), f[5].encode("cp850"))
+
+def folder_with(data):
+    folder = tempfile.mkdtemp(dir=ROOT.name)
+    if data is not None:
+        with open(os.path.join(folder, "Maillist.dat"), "wb") as f:
+            f.write(data)
+    return folder
+
+def labels(data, arguments, env=None, **run):
+    folder = folder_with(data)
+    return subprocess.run(LABELS + arguments, cwd=folder, capture_output=True, env=env or C, **run)
+
+def words(pdf):  # [(page, xMin, yMin, xMax, yMax, text)]
+    xml = subprocess.run(["pdftotext", "-bbox-layout", "-", "-"], input=pdf, capture_output=True, check=True).stdout
+    pages = re.split(rb"<page ", xml.replace(b"\n", b""))[1:]
+    return [(n,) + tuple(float(v) for v in w[:4]) + (html.unescape(w[4].decode()),) for n, page in enumerate(pages)
+            for w in re.findall(rb'<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="([\d.]+)">(.*?)</word>',
+                                page)], len(pages)
+
+def label_box(sheet, index, offset):  # the label's rectangle less the margin, in points
+    _, _, _, across, down, width, height, left, top, pitch_x, pitch_y = SHEETS[sheet]
+    x = (left + index % (across * down) % across * pitch_x + offset[0]) * MM
+    y = (top + index % (across * down) // across * pitch_y + offset[1]) * MM
+    return x + MARGIN, y + MARGIN, x + width * MM - MARGIN, y + height * MM - MARGIN
+
+def check_sheet(name, pdf, blocks, sheet, first, offset, checks):
+    found, pages = words(pdf)
+    per_sheet = SHEETS[sheet][3] * SHEETS[sheet][4]
+    expected_pages = (first - 1 + len(blocks) - 1) // per_sheet + 1
+    if pages != expected_pages:
+        failures.append(f"{name}: {pages} pages, not {expected_pages}")
+    placed = set()
+    for k, text in enumerate(blocks):
+        index = first - 1 + k
+        x0, y0, x1, y1 = label_box(sheet, index, offset)
+        inside = [w for w in found if w[0] == index // per_sheet and x0 - 4 < (w[1] + w[3]) / 2 < x1 + 4 and
+                  y0 - 4 < (w[2] + w[4]) / 2 < y1 + 4]
+        placed.update(inside)
+        spelt = " ".join(w[5] for w in sorted(inside, key=lambda w: (round(w[2], 1), w[1])))
+        if checks.get(k) == shrunk_and_broken:  # a word broken between two characters
+            spelt, text = spelt.replace(" ", ""), text.replace(" ", "")
+        outside = [w for w in inside
+                   if w[1] < x0 - SLACK or w[2] < y0 - SLACK or w[3] > x1 + SLACK or w[4] > y1 + SLACK]
+        if spelt != text or outside:
+            failures.append(f"{name}: label {index + 1} spells {spelt!r}, not {text!r}; outside its margin: {outside}")
+        elif k in checks and not checks[k](inside):
+            failures.append(f"{name}: label {index + 1}: {[(w[5], round(w[4] - w[2], 2)) for w in inside]}")
+    stray = [w for w in found if w not in placed]
+    if stray:
+        failures.append(f"{name}: words on no label of theirs: {stray[:5]}")
+
+def shrunk_and_broken(inside):  # some lines smaller than others, and more than three lines
+    heights = [w[4] - w[2] for w in inside]
+    return min(heights) < 0.95 * max(heights) and len({round(w[2], 1) for w in inside}) > 3
+
+def shrunk(inside):
+    heights = [w[4] - w[2] for w in inside]
+    return min(heights) < 0.95 * max(heights)
+
+ADDRESS_29 = "12345 BOULEVARD SAINT-LAURENT"
+assert len(ADDRESS_29) == 29
+MIXED = [
+    record("Côté", "Hélène", "12 rue Saint-Jérôme", "Québec", "QC", "g1r4p2", "418-555-1234", "1995 Coupe"),
+    record("Smith", "", "12 Main St", "", "ON", "K1A 0B1"),
+    record(),  # nothing to show: a blank label, kept
+    record("", "Ann", "", "Toronto", "", "12345"),
+    record("Tremblay", "Marie", ADDRESS_29, "Montréal", "QC", "H2X1K9"),
+    record("W" * 19, "W" * 19, "W" * 29, "Ø" * 19, "QC", "H2X 1K9"),
+    record("   ", "", "   ", "Ottawa"),
+]
+SORTABLE = [
+    record("Cote", "Zoé", "1 A St", "", "", "h2x1k9"), record("côté", "anne", "2 B St", "", "", "K1A 0B1"),
+    record("Côté", "Anne", "3 C St", "", "", "   "), record("Gagnon", "Éric", "4 D St", "", "", "A1A1A1"),
+    record("Côté", "Anne", "5 E St", "", "", "h2x 1k9"), record("Æbelø", "Ida", "6 F St", "", "", ""),
+    record("Cote", "zoe", "7 G St", "", "", "H2X1K9"),
+]
+MANY = b"".join(record(f"Name{n}", f"First{n}", f"{n} Main St", "Ottawa", "ON", "K1A0B1") for n in range(35))
+# Each case: its records, the arguments, the locale, and what some of its
+# labels must show besides (by the record's place in the case).
+CASES = [(f"sheet {s}", MIXED, ["--sheet", s.lower()], None, {4: shrunk, 5: shrunk_and_broken} if s == "L7160" else {})
+         for s in SHEETS] + [
+    ("--first 5", MIXED[:3], ["--first", "5"], None, {}),
+    ("--first 30: onto a second sheet", MIXED[:3], ["--first=30"], None, {}),
+    ("35 on three sheets, from label 13", [MANY], ["--sheet", "L7163", "--first", "13"], None, {}),
+    ("--offset -1.5mm,.02in", MIXED[:4], ["--sheet", "5161", "--offset", "-1.5mm,.02in"], None, {}),
+    ("--offset at its bounds", MIXED[:1], ["--sheet", "5163", "--first", "3", "--offset=20mm,-20mm"], None, {}),
+    ("--offset at its other bounds", MIXED[:1], ["--sheet", "L7163", "--first", "2", "--offset", "-20mm,20mm"], None,
+     {}),
+    ("--offset in points and inches", MIXED[:4], ["--sheet", "L7163", "--offset", "+10pt,-0.25in"], None, {}),
+    ("--sort last-name", SORTABLE, ["--sort", "last-name"], None, {}),
+    ("--sort postal-code", SORTABLE, ["--sort", "postal-code"], None, {}),
+    ("--upper", MIXED + [record("Straße", "Éloïse", "9 rue de l'Église", "Sainte-Foy", "qc", "g1v0a6")],
+     ["--upper"], None, {}),
+    ("--last-name in UTF-8", SORTABLE, ["--last-name", "Côté"], UTF8, {}),
+    ("--last-name in code page 850 bytes", SORTABLE, [b"--last-name=C\x93t\x82"], None, {}),
+]
+for name, records, arguments, env, checks in CASES:
+    data = b"".join(records)
+    run = labels(data, arguments, env)
+    if run.returncode != 0 or run.stderr or not run.stdout.startswith(b"%PDF-"):
+        failures.append(f"{name}: status {run.returncode}, stderr {run.stderr!r}")
+        continue
+    chosen = fields_of(data)
+    text_arguments = [a.decode("cp850") if isinstance(a, bytes) else a for a in arguments]
+    joined = " ".join(text_arguments)
+    if "--last-name" in joined:
+        chosen = [f for f in chosen if f[0] == "Côté"]
+    for order in ("last-name", "postal-code"):
+        if f"--sort {order}" in joined:
+            chosen = sorted(chosen, key=sort_key(order))
+    sheet = next((a.upper() for a in text_arguments if a.upper() in SHEETS), "5160")
+    first = int(re.search(r"--first[= ](\d+)", joined).group(1)) if "--first" in joined else 1
+    offset = (0, 0)
+    if "--offset" in joined:
+        units = {"mm": 1, "in": 25.4, "pt": 25.4 / 72}
+        given = re.search(r"--offset[= ](\S+)", joined).group(1).split(",")
+        offset = tuple(float(v[:-2]) * units[v[-2:]] for v in given)
+    check_sheet(name, run.stdout, [block(f, "--upper" in joined) for f in chosen], sheet, first, offset, checks)
+
+# Every font embedded, as a subset: the default, and one named.
+for arguments, family in (([], "DejaVuSans"), (["--font", "DejaVu Serif"], "DejaVuSerif")):
+    pdf = os.path.join(ROOT.name, "fonts.pdf")
+    with open(pdf, "wb") as f:
+        f.write(labels(b"".join(MIXED), arguments).stdout)
+    fonts = subprocess.run(["pdffonts", pdf], capture_output=True, text=True).stdout.splitlines()[2:]
+    if not fonts or any(line.split()[-5:-3] != ["yes", "yes"] for line in fonts) or \
+            not all(re.match(rf"[A-Z]{{6}}\+{family}\b", line) for line in fonts):
+        failures.append(f"fonts {arguments}: {fonts}")
+
+# The sheets as the program lists them are the figures above.
+listed = labels(None, ["--list-sheets"]).stdout.decode().splitlines()
+wanted = [f"{n} {s[0]} {s[3]} x {s[4]} {s[5]:.2f} x {s[6]:.2f} mm" for n, s in SHEETS.items()]
+if [" ".join(line.split()) for line in listed] != wanted:
+    failures.append(f"--list-sheets: {listed}")
+
+# Refusals: nothing on standard output, the status, the first words said.
+SMITH = record("Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B1")
+full = open("/dev/full", "wb")
+REFUSALS = [
+    ("unknown option", SMITH, ["--verbose"], None, 2, "unknown option '--verbose'\nUsage:"),
+    ("unknown sheet, the names listed", SMITH, ["--sheet", "A4"], None, 2,
+     "unknown sheet (the sheets are 5160, 5161, 5163, L7160 and L7163) 'A4'"),
+    ("--first 0", SMITH, ["--first", "0"], None, 2, "--first takes a label from 1 to 30, not '0'"),
+    ("--first past the sheet", SMITH, ["--sheet", "L7160", "--first", "22"], None, 2,
+     "--first takes a label from 1 to 21, not '22'"),
+    ("--first not a number", SMITH, ["--first", "2x"], None, 2, "--first takes"),
+    ("--offset past 20mm", SMITH, ["--offset", "20.1mm,0mm"], None, 2, "--offset takes"),
+    ("--offset past 20mm in inches", SMITH, ["--offset", "0mm,-0.79in"], None, 2, "--offset takes"),
+    ("--offset without a unit", SMITH, ["--offset", "1,2mm"], None, 2, "--offset takes"),
+    ("--offset in centimetres", SMITH, ["--offset", "1cm,2mm"], None, 2, "--offset takes"),
+    ("--offset with one length", SMITH, ["--offset", "1mm"], None, 2, "--offset takes"),
+    ("--sort by city", SMITH, ["--sort", "city"], None, 2, "--sort takes"),
+    ("--font replaced by another family", SMITH, ["--font", "No Such Family"], None, 2, "there is no font"),
+    ("--font naming no family", SMITH, ["--font", ":bold"], None, 2, "--font names no family"),
+    ("an empty list", b"", [], None, 1, "no labels"),
+    ("a block too tall for its label (line breaks in a field)", SMITH + record("Roy", "Ann", "\n" * 29), [], None, 1,
+     "the address of record 2 does not fit its label"),
+    ("a last name nobody has", SMITH, ["--last-name", "Jones"], None, 1, "no labels"),
+    ("no list", None, [], None, 1, "could not read Maillist.dat"),
+    ("standard output full", SMITH, [], full, 1, "could not write the labels to standard output"),
+    ("-o /dev/full", SMITH, ["-o", "/dev/full"], None, 1, "could not write the labels to /dev/full"),
+    ("-o into no folder", SMITH, ["-o", "nowhere/labels.pdf"], None, 1, "could not write the labels to nowhere"),
+]
+for name, data, arguments, stdout, status, said in REFUSALS:
+    run = subprocess.run(LABELS + arguments, cwd=folder_with(data), stdout=stdout or subprocess.PIPE,
+                         stderr=subprocess.PIPE, env=C)
+    if (run.returncode, run.stdout or b"", run.stderr.decode().startswith("ledgerine-labels: " + said)) != \
+            (status, b"", True):
+        failures.append(f"{name}: status {run.returncode}, stdout {(run.stdout or b'')[:40]!r}, stderr {run.stderr!r}")
+
+# --help and --version on standard output, with nothing else done.
+for arguments, out in ((["--help"], b"Usage: ledgerine-labels [OPTIONS]\n"), (["--version"], b"ledgerine-labels 1.0\n")):
+    run = subprocess.run(LABELS + arguments, cwd=folder_with(None), capture_output=True)
+    if (run.returncode, run.stdout[:len(out)], run.stderr) != (0, out, b""):
+        failures.append(f"{arguments}: status {run.returncode}, stdout {run.stdout[:60]!r}, stderr {run.stderr!r}")
+
+# A terminal is refused, whether standard output or named by -o, and sees nothing.
+main, terminal = pty.openpty()
+os.set_blocking(main, False)
+for arguments, stdout in (([], terminal), (["-o", os.ttyname(terminal)], subprocess.PIPE)):
+    run = subprocess.run(LABELS + arguments, cwd=folder_with(SMITH), stdout=stdout, stderr=subprocess.PIPE)
+    try:
+        shown = os.read(main, 4096)
+    except BlockingIOError:
+        shown = b""
+    if (run.returncode, shown, run.stdout or b"", b"is a terminal" in run.stderr) != (2, b"", b"", True):
+        failures.append(f"terminal {arguments}: status {run.returncode}, shown {shown[:40]!r}, stderr {run.stderr!r}")
+
+# -o FILE: a new file as open(2) would make it; an old one replaced whole,
+# keeping its permissions, or left as it was when the PDF cannot be written
+# whole (here a file size limit), with no temporary file left beside it.
+def small_files():
+    os.umask(0o022)
+    resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
+
+for name, old, mode, start, status in [
+        ("a new file", None, None, lambda: os.umask(0o022), 0),
+        ("an old file replaced, its permissions kept", b"old labels", 0o640, None, 0),
+        ("an old file kept when the new cannot be written whole", b"old labels", 0o604, small_files, 1),
+        ("no file made when it cannot be written whole", None, None, small_files, 1)]:
+    folder = folder_with(SMITH)
+    path = os.path.join(folder, "labels.pdf")
+    if old is not None:
+        with open(path, "wb") as f:
+            f.write(old)
+        os.chmod(path, mode)
+    run = subprocess.run(LABELS + ["-o", "labels.pdf"], cwd=folder, capture_output=True, preexec_fn=start)
+    after = open(path, "rb").read() if os.path.exists(path) else None
+    left = sorted(os.listdir(folder))
+    expected_files = ["Maillist.dat", "labels.pdf"] if status == 0 or old is not None else ["Maillist.dat"]
+    kept = after == old if status else after.startswith(b"%PDF-") and after.rstrip().endswith(b"%%EOF")
+    file_mode = stat.S_IMODE(os.stat(path).st_mode) if after is not None else None
+    expected_mode = mode or (0o644 if after else None)
+    if (run.returncode, run.stdout, kept, left, file_mode) != (status, b"", True, expected_files, expected_mode):
+        failures.append(f"-o, {name}: status {run.returncode}, stderr {run.stderr!r}, files {left}, mode {file_mode}")
+
+# A FIFO is written as it is, and a symbolic link is followed to the file it names.
+folder = folder_with(SMITH)
+os.mkfifo(os.path.join(folder, "fifo"))
+read_back = []
+def read_fifo():  # a reader that never gets a writer must not keep the test from ending
+    with open(os.path.join(folder, "fifo"), "rb") as fifo:
+        read_back.append(fifo.read())
+
+reader = threading.Thread(target=read_fifo, daemon=True)
+reader.start()
+run = subprocess.run(LABELS + ["-o", "fifo"], cwd=folder, capture_output=True, timeout=60)
+reader.join(60)
+if run.returncode != 0 or not read_back or not read_back[0].startswith(b"%PDF-") or \
+        not stat.S_ISFIFO(os.stat(os.path.join(folder, "fifo")).st_mode):
+    failures.append(f"-o a FIFO: status {run.returncode}, stderr {run.stderr!r}, read {len(read_back)}")
+open(os.path.join(folder, "target.pdf"), "wb").close()
+os.symlink("target.pdf", os.path.join(folder, "link.pdf"))
+run = subprocess.run(LABELS + ["-o", "link.pdf"], cwd=folder, capture_output=True)
+if run.returncode != 0 or not os.path.islink(os.path.join(folder, "link.pdf")) or \
+        not open(os.path.join(folder, "target.pdf"), "rb").read().startswith(b"%PDF-"):
+    failures.append(f"-o a symbolic link: status {run.returncode}, stderr {run.stderr!r}")
+
+print("\n".join(failures) or f"{len(CASES)} sheets, {len(REFUSALS) + 2} refusals, 2 answers and 6 outputs pass")
+sys.exit(1 if failures else 0)
