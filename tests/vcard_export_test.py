@@ -2,10 +2,10 @@
 # lists line by line, their folding and UIDs (against Python's uuid and hashlib),
 # the card files of a folder, the failures, and every card of a 100-record
 # export read back by python3-vobject.
-# Usage: vcard_export_test.py EXPORTER [--race] (LEDGERINE_TEST_EXPORTER and
-# LEDGERINE_TEST_WRAPPER as for the other tool tests). With --race, only the
-# card file that appears while its card is being written, under strace.
-import hashlib, os, resource, subprocess, sys, tempfile, time, uuid
+# Usage: vcard_export_test.py EXPORTER [--strace] (LEDGERINE_TEST_EXPORTER and
+# LEDGERINE_TEST_WRAPPER as for the other tool tests). With --strace, only the
+# card files while a card is being written, with calls held back by strace.
+import hashlib, os, resource, signal, subprocess, sys, tempfile, time, uuid
 import vobject
 
 WIDTHS = (20, 20, 30, 20, 3, 8, 15, 20)
@@ -76,26 +76,37 @@ def check_cards(name, data, expected, arguments):
     if (run.returncode, run.stderr, lines) != (0, b"", [line for c in expected for line in c]):
         failures.append(f"{name}: status {run.returncode}, stderr {run.stderr!r}, cards {lines!r}")
 
-# A card file that appears after the names were looked at, while its card is
-# being written (the temporary file's link to its name held back by strace), is
-# kept: the card is not put in its place, and the run fails.
-if sys.argv[2:] == ["--race"]:
+# Under strace, which holds back one call for a second: a card file that
+# appears after the names were looked at, while its card is being written (the
+# link of the temporary file to its name held back), is kept, and the run fails;
+# a run killed in the middle of writing a card (its write held back) leaves no
+# file under a card's name, only the hidden temporary one.
+def under_strace(call, act):  # the run, its standard error and the folder's files
     folder = tempfile.mkdtemp(dir=ROOT.name)
-    name = os.path.join(folder, uid(b"Roy", b"Lu") + ".vcf")
-    temporary = os.path.join(folder, "." + uid(b"Roy", b"Lu") + ".vcf.tmp")
-    strace = ["/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", "trace=link", "-e", "inject=link:delay_enter=1000000"]
-    waiting = subprocess.Popen(strace + COMMAND + ["--format", "vcard", "--split", folder], cwd=list_folder(record(b"Roy", b"Lu")),
-                               stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    strace = ["/usr/bin/strace", "-f", "-qq", "-o", "/dev/null", "-e", f"trace={call}",
+              "-e", f"inject={call}:delay_enter=1000000"]
+    waiting = subprocess.Popen(strace + COMMAND + ["--format", "vcard", "--split", folder], start_new_session=True,
+                               cwd=list_folder(record(b"Roy", b"Lu")), stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     for _ in range(600):
-        if os.path.exists(temporary) or waiting.poll() is not None:
+        if os.listdir(folder) or waiting.poll() is not None:  # the card's first file is made
             break
         time.sleep(0.05)
-    open(name, "wb").write(b"kept")
+    act(folder, waiting)
     out, err = waiting.communicate()
-    if (waiting.returncode, out, files_in(folder), b"could not write" in err) != (1, b"", {os.path.basename(name): b"kept"}, True):
-        failures.append(f"a card file made during the write: status {waiting.returncode}, stderr {err!r}, "
-                        f"files {sorted(files_in(folder))!r}")
-    print("\n".join(failures) or "a card file made during the write is kept")
+    return waiting, out + err, files_in(folder)
+
+if sys.argv[2:] == ["--strace"]:
+    card_name = uid(b"Roy", b"Lu") + ".vcf"
+    run, said, files = under_strace("link", lambda folder, _: open(os.path.join(folder, card_name), "wb").write(b"kept"))
+    if (run.returncode, files, b"could not write" in said) != (1, {card_name: b"kept"}, True):
+        failures.append(f"a card file made during the write: status {run.returncode}, said {said!r}, files {files!r}")
+    def kill(_, waiting):
+        if waiting.poll() is None:
+            os.killpg(waiting.pid, signal.SIGKILL)
+    run, said, files = under_strace("pwrite64", kill)
+    if run.returncode != -signal.SIGKILL or [name for name in files if name.endswith(".vcf")]:
+        failures.append(f"killed while writing a card: status {run.returncode}, said {said!r}, files {files!r}")
+    print("\n".join(failures) or "a card file made during the write is kept; a killed run leaves no part of a card")
     sys.exit(1 if failures else 0)
 
 BROWN = (b"Brown", b"Ann", b"48 Elm Avenue", b"Toronto", b"ON", b"M5V 2T6", b"416-555-0199", b"2001 Sedan")
