@@ -15,13 +15,14 @@ std::uint32_t rotate_left(std::uint32_t value, int bits) {
 
 void add_block(const std::uint8_t* block, std::uint32_t (&state)[5]) {
     std::uint32_t w[80];
-    for (int t = 0; t < 16; ++t) {
-        w[t] = static_cast<std::uint32_t>(block[4 * t]) << 24 | static_cast<std::uint32_t>(block[4 * t + 1]) << 16 |
-               static_cast<std::uint32_t>(block[4 * t + 2]) << 8 | block[4 * t + 3];
+    for (std::size_t t = 0; t < 16; ++t) {
+        const std::uint8_t* word = block + 4 * t;
+        w[t] = static_cast<std::uint32_t>(word[0]) << 24 | static_cast<std::uint32_t>(word[1]) << 16 |
+               static_cast<std::uint32_t>(word[2]) << 8 | word[3];
     }
-    for (int t = 16; t < 80; ++t) w[t] = rotate_left(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
+    for (std::size_t t = 16; t < 80; ++t) w[t] = rotate_left(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
-    for (int t = 0; t < 80; ++t) {
+    for (std::size_t t = 0; t < 80; ++t) {
         std::uint32_t f, k;
         if (t < 20) {
             f = (b & c) | (~b & d);
