@@ -79,7 +79,8 @@ int write_card_files(const char* folder) {
         for (bool temporary : {false, true}) {
             std::string path = card_path(folder, g_cards.uuids[card], temporary);
             if (!platform_name_free(path.c_str())) {
-                (void)std::fprintf(stderr, "ledgerine-export: %s is already there; no card was written\n", path.c_str());
+                (void)std::fprintf(stderr, "ledgerine-export: %s is already there; no card was written\n",
+                                   path.c_str());
                 return kStatusFailed;
             }
         }
@@ -113,7 +114,9 @@ int main(int argc, char** argv) {
         }
     }
     const char* folder = arguments.values[kSplitOption];
-    if (folder != nullptr && format == Format::kCsv) return usage_error(kCommandLine, "--split needs a vCard format", folder);
+    if (folder != nullptr && format == Format::kCsv) {
+        return usage_error(kCommandLine, "--split needs a vCard format", folder);
+    }
 
     bool loaded = open_data_file() && load_records(g_table);
     close_data_file();

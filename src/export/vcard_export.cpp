@@ -14,6 +14,17 @@ constexpr std::size_t decimal_digits(std::size_t number) {
 
 constexpr const FieldLayout& kLastName = kFieldLayouts[0];
 constexpr const FieldLayout& kFirstName = kFieldLayouts[1];
+// The fields of ADR, in its order (street, locality, region, postal code), then TEL and NOTE.
+constexpr std::size_t kStreet = 2;
+constexpr std::size_t kPostalCode = 5;
+constexpr const FieldLayout& kTelephone = kFieldLayouts[6];
+constexpr const FieldLayout& kYearModel = kFieldLayouts[7];
+static_assert(kLastName.label == "Last Name" && kFirstName.label == "First Name" &&
+                  kFieldLayouts[kStreet].label == "Address" && kFieldLayouts[kStreet + 1].label == "City" &&
+                  kFieldLayouts[kStreet + 2].label == "Province Code" &&
+                  kFieldLayouts[kPostalCode].label == "Postal Code" && kTelephone.label == "Telephone Number" &&
+                  kYearModel.label == "Year & Model",
+              "each field goes to its property");
 // The UID's name: last name, NUL, first name, NUL, the ordinal among twins.
 constexpr std::size_t kUidNameCapacity = kLastName.width + 1 + kFirstName.width + 1 + decimal_digits(kMaxRecords - 1);
 
@@ -141,20 +152,20 @@ char* put_card(char* out, const CustomerRecord& record, VcardVersion version,
     // Street, locality, region, postal code, then the empty country.
     line.length = 0;
     put_text(line, kAddress);
-    for (std::size_t index = 2; index <= 5; ++index) {
+    for (std::size_t index = kStreet; index <= kPostalCode; ++index) {
         put_field(line, field(record, kFieldLayouts[index]));
         put_text(line, ";");
     }
     out = put_line(out, line);
 
-    std::string_view telephone = field(record, kFieldLayouts[6]);
+    std::string_view telephone = field(record, kTelephone);
     if (!telephone.empty()) {
         line.length = 0;
         put_text(line, version == VcardVersion::k30 ? kTelephone30 : kTelephone40);
         put_field(line, telephone);
         out = put_line(out, line);
     }
-    std::string_view year_model = field(record, kFieldLayouts[7]);
+    std::string_view year_model = field(record, kYearModel);
     if (!year_model.empty()) {
         line.length = 0;
         put_text(line, kNote);
