@@ -192,4 +192,15 @@ mapfile -t t < <(medians --warmup 3 --runs 30 "cd labels100 && $labels" "cd labe
 row "9. labels: a PDF of 100 labels / of 1 label" \
   "$(calc "'%.2fx (%.0f ms / %.0f ms)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e3, ${t[1]} * 1e3)")" "<= 1.5x" \
   "$(verdict "${t[0]} / ${t[1]} <= 1.5")"
+
+# The exporter on the accented list of 100 records: its vCards against its CSV.
+exporter="${program%/*}/ledgerine-export"
+cd accented
+"$exporter" --format vcard > cards.vcf && [ "$(grep -c '^BEGIN:VCARD' cards.vcf)" = 100 ] ||
+  { echo "bench: the exporter did not write 100 cards" >&2; exit 1; }
+mapfile -t t < <(medians -N --warmup 20 --runs 200 "$exporter --format vcard" "$exporter")
+cd ..
+row "10. export of 100 records: vCard / CSV" \
+  "$(calc "'%.2fx (%.0f us / %.0f us)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e6, ${t[1]} * 1e6)")" "<= 2x" \
+  "$(verdict "${t[0]} / ${t[1]} <= 2")"
 exit "$missed"

@@ -73,6 +73,25 @@ void platform_print_job(std::string_view text);
 // system's code page; not on POSIX, where UTF-8 is the rule.
 bool platform_marks_utf8_files();
 
+// The files of a folder the exporter writes cards into, named by paths.
+// Whether `path` names a folder (or a link to one).
+bool platform_is_folder(const char* path);
+// Whether nothing at all has the name `path`, not even a dangling link; false
+// too when that cannot be known.
+bool platform_name_free(const char* path);
+// Creates the file `path` for writing, never opening one that is already there;
+// kNoFile when it cannot.
+int platform_create_new_file(const char* path);
+// Closes a file written to; false when what was written may not have reached it.
+bool platform_close_written_file(int file);
+// Gives the file `from` the name `to` in the same folder, in one step, never in
+// place of a file already named `to`:
+// - POSIX: a second link, then the first removed. A file system without links
+//   (FAT) refuses it.
+// - Windows: a move that does not replace.
+bool platform_rename_new(const char* from, const char* to);
+bool platform_remove_file(const char* path);
+
 // Writes all `length` bytes to standard output as they are (no line-end
 // conversion); false when any of them could not be written.
 bool platform_write_standard_output(const char* bytes, std::size_t length);

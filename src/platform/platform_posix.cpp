@@ -257,3 +257,30 @@ bool platform_marks_utf8_files() {
 bool platform_write_standard_output(const char* bytes, std::size_t length) {
     return write_all(STDOUT_FILENO, bytes, length);
 }
+
+bool platform_is_folder(const char* path) {
+    struct stat status {};
+    return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool platform_name_free(const char* path) {
+    struct stat status {};
+    return lstat(path, &status) != 0 && errno == ENOENT;
+}
+
+int platform_create_new_file(const char* path) {
+    int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    return file < 0 ? kNoFile : file;
+}
+
+bool platform_close_written_file(int file) {
+    return close(file) == 0;
+}
+
+bool platform_rename_new(const char* from, const char* to) {
+    return link(from, to) == 0 && unlink(from) == 0;
+}
+
+bool platform_remove_file(const char* path) {
+    return unlink(path) == 0;
+}

@@ -205,3 +205,32 @@ bool platform_write_standard_output(const char* bytes, std::size_t length) {
     constexpr int kStandardOutput = 1;
     return _setmode(kStandardOutput, _O_BINARY) >= 0 && write_all(kStandardOutput, bytes, length);
 }
+
+bool platform_is_folder(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool platform_name_free(const char* path) {
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+int platform_create_new_file(const char* path) {
+    int file = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return file < 0 ? kNoFile : file;
+}
+
+bool platform_close_written_file(int file) {
+    return _close(file) == 0;
+}
+
+bool platform_rename_new(const char* from, const char* to) {
+    // Without MOVEFILE_REPLACE_EXISTING, a file already named `to` makes it fail.
+    return MoveFileExA(from, to, 0) != 0;
+}
+
+bool platform_remove_file(const char* path) {
+    return DeleteFileA(path) != 0;
+}

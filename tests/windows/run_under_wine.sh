@@ -116,6 +116,25 @@ check "export: the byte-order mark, then the CSV of the POSIX build, byte for by
   "$(cd "$scratch/drive-a" && { printf '\xEF\xBB\xBF'; "${posix_program%/*}/ledgerine-export"; } | od -c)" \
   "$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-export.exe" 2>>"$scratch/errors" | od -c)"
 
+# Its vCards are the POSIX build's, byte for byte, with no byte-order mark on
+# either; and with --split into a folder on A: (named the Windows way, with a
+# backslash at its end), each card's file is.
+check "export: the vCards of the POSIX build, byte for byte" \
+  "$(cd "$scratch/drive-a" && "${posix_program%/*}/ledgerine-export" --format vcard | od -c)" \
+  "$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-export.exe" --format vcard 2>>"$scratch/errors" | od -c)"
+card_files() {  # folder: each file's name and bytes
+  (cd "$1" && for card in .* *; do [ -f "$card" ] && { echo "$card"; od -c "$card"; }; done)
+}
+mkdir "$scratch/posix-cards" "$scratch/drive-a/cards"
+posix_said=$(cd "$scratch/drive-a" && "${posix_program%/*}/ledgerine-export" --format vcard --split "$scratch/posix-cards"; echo "[$?]")
+windows_said=$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-export.exe" --format vcard --split 'a:\cards\' \
+  2>>"$scratch/errors"; echo "[$?]")
+check "export: --split says nothing, status 0" "[0] [0]" "$posix_said $windows_said"
+check "export: --split, the POSIX build's card files" "$(card_files "$scratch/posix-cards")" "$(card_files "$scratch/drive-a/cards")"
+check "export: --split, the cards of the one file" "$(grep -c BEGIN:VCARD <(cat "$scratch"/posix-cards/*))" \
+  "$(cd "$scratch/drive-a" && "${posix_program%/*}/ledgerine-export" --format vcard | grep -c BEGIN:VCARD)"
+rm -r "$scratch/drive-a/cards"
+
 # The importer from the archive, fed the POSIX exporter's CSV, makes the list the
 # POSIX importer makes, which is the list the CSV came from.
 check "archive: holds ledgerine-import.exe" yes "$([ -f "$scratch/drive-a/ledgerine-import.exe" ] && echo yes)"
