@@ -1,5 +1,5 @@
-// ledgerine-import: the rows of a CSV file added to the list in the current
-// directory, all of them or none, in one save.
+// ledgerine-import: the rows of a CSV file, or the cards of a vCard file, added
+// to the list in the current directory, all of them or none, in one save.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -7,6 +7,7 @@
 
 #include "import/csv_import.h"
 #include "import/refusal_text.h"
+#include "import/vcard_import.h"
 #include "platform/platform.h"
 #include "record_store/data_file.h"
 #include "tools/command_line.h"
@@ -16,27 +17,35 @@ namespace {
 constexpr int kStatusAdded = 0;
 constexpr int kStatusRefused = 1;
 constexpr std::size_t kCheckOption = 0;
+constexpr std::size_t kFormatOption = 1;
 constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 constexpr ToolCommandLine kCommandLine = {
     "ledgerine-import",
-    "Usage: ledgerine-import [--check] [FILE]\n"
-    "Adds the rows of the CSV file FILE (standard input when FILE is - or absent)\n"
-    "to the list in Maillist.dat, in the current directory: all of them or none.\n"
-    "  --check    read and check everything, write nothing, and say what would be added\n"
+    "Usage: ledgerine-import [--check] [--format csv|vcard] [FILE]\n"
+    "Adds the rows of the CSV file, or the cards of the vCard file, FILE (standard\n"
+    "input when FILE is - or absent) to the list in Maillist.dat, in the current\n"
+    "directory: all of them or none. A file whose first line is BEGIN:VCARD is vCard.\n"
+    "  --check           read and check everything, write nothing, and say what would be added\n"
+    "  --format FORMAT   read the file as csv or vcard, whatever its first line\n"
     "  --help     show this help and exit\n"
     "  --version  show the version and exit\n",
-    {{"--check", '\0', false}},
+    {{"--check", '\0', false}, {"--format", '\0', true}},
     1,
 };
 
 // Static: too large for the stack of small machines.
 CsvImport g_csv;
+VcardReader g_vcard;
 ImportRead g_read;
 char g_piece[kReadSize];
 
-// Reads the whole CSV into g_read; false, having said why, when it cannot be read.
-bool read_csv(const char* name) {
+enum class FileFormat { kUnknown, kCsv, kVcard };
+
+// Reads the whole file into g_read, as `format` or, when unknown, as its first
+// piece shows; false, having said why, when it cannot be read. An empty file is
+// read as CSV: either adds nothing from it.
+bool read_file(const char* name, FileFormat format) {
     bool from_standard_input = name == nullptr || std::strcmp(name, "-") == 0;
     const char* shown = from_standard_input ? "standard input" : name;
     std::FILE* file = from_standard_input ? stdin : std::fopen(name, "rb");
@@ -44,9 +53,21 @@ bool read_csv(const char* name) {
         (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(errno));
         return false;
     }
-    begin_csv_import(g_csv, g_read);
-    std::size_t got = 0;
-    while ((got = std::fread(g_piece, 1, sizeof g_piece, file)) > 0) read_csv_piece(g_csv, g_read, g_piece, got);
+    std::size_t got = std::fread(g_piece, 1, sizeof g_piece, file);
+    if (format == FileFormat::kUnknown) format = starts_as_vcard(g_piece, got) ? FileFormat::kVcard : FileFormat::kCsv;
+    bool vcard = format == FileFormat::kVcard;
+    if (vcard) {
+        begin_vcard_read(g_vcard, g_read);
+    } else {
+        begin_csv_import(g_csv, g_read);
+    }
+    for (; got > 0; got = std::fread(g_piece, 1, sizeof g_piece, file)) {
+        if (vcard) {
+            read_vcard_piece(g_vcard, g_read, g_piece, got);
+        } else {
+            read_csv_piece(g_csv, g_read, g_piece, got);
+        }
+    }
     int error = errno;
     bool failed = std::ferror(file) != 0;
     if (!from_standard_input) (void)std::fclose(file);  // only read: nothing to lose
@@ -54,7 +75,11 @@ bool read_csv(const char* name) {
         (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(error));
         return false;
     }
-    end_csv_import(g_csv, g_read);
+    if (vcard) {
+        end_vcard_read(g_vcard, g_read);
+    } else {
+        end_csv_import(g_csv, g_read);
+    }
     return true;
 }
 
@@ -97,8 +122,15 @@ int say_unreadable_list() {
 // The line that says what was done, on standard output; a line that cannot be
 // written is a failure, said on standard error with what was done all the same.
 int say_done(std::size_t entries, std::size_t held, bool checking) {
-    const char* verb = checking ? "would be added; the list would hold" : "added; the list holds";
-    bool said = std::printf("%zu %s %s %zu\n", entries, records_word(entries), verb, held + entries) > 0 &&
+    // What the file held that no field takes is told only when there was some.
+    char left_out[64] = "";
+    std::size_t others = g_read.left_out;
+    if (others > 0) {
+        (void)std::snprintf(left_out, sizeof left_out, "; %zu %s left out", others, others == 1 ? "property" : "properties");
+    }
+    const char* holds = checking ? "the list would hold" : "the list holds";
+    bool said = std::printf("%zu %s %s%s; %s %zu\n", entries, records_word(entries),
+                            checking ? "would be added" : "added", left_out, holds, held + entries) > 0 &&
                 std::fflush(stdout) == 0;
     if (said) return kStatusAdded;
     int error = errno;
@@ -138,10 +170,20 @@ int main(int argc, char** argv) {
     // First, so that a closed standard stream can never become the data file.
     platform_prepare_process();
     if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
+    FileFormat format = FileFormat::kUnknown;
+    if (const char* named = arguments.values[kFormatOption]) {
+        if (std::strcmp(named, "csv") == 0) {
+            format = FileFormat::kCsv;
+        } else if (std::strcmp(named, "vcard") == 0) {
+            format = FileFormat::kVcard;
+        } else {
+            return usage_error(kCommandLine, "unknown format", named);
+        }
+    }
     // The list must be there before anything is read: the importer never creates it.
     if (!open_data_file()) return say_unreadable_list();
     int status = kStatusRefused;
-    if (read_csv(arguments.operand) && !refused(g_read)) status = add_entries(arguments.given[kCheckOption]);
+    if (read_file(arguments.operand, format) && !refused(g_read)) status = add_entries(arguments.given[kCheckOption]);
     close_data_file();
     return status;
 }

@@ -26,7 +26,8 @@ void refuse(ImportRead& read, std::size_t line, ImportProblem problem, std::size
 
 std::size_t field_in_list(const FieldText& field, char* out) {
     std::size_t unfinished = 0;
-    return utf8_to_list(field.bytes, field.length, out, false, unfinished);
+    std::size_t kept = field.length < sizeof field.bytes ? field.length : sizeof field.bytes;
+    return utf8_to_list(field.bytes, kept, out, false, unfinished);
 }
 
 bool take_entry(ImportRead& read, std::size_t line, const FieldText* const (&fields)[kFieldCount],

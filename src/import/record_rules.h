@@ -103,5 +103,5 @@ bool take_entry(ImportRead& read, std::size_t line, const FieldText* const (&fie
                 std::string_view name = {}, bool named = false);
 
 // The text of a field in the list's code page, at `out` (room for kFieldBytesKept);
-// its length. Only for a text kept whole.
+// its length. Of a text not kept whole, what was kept.
 std::size_t field_in_list(const FieldText& field, char* out);
