@@ -1,6 +1,7 @@
 # ledgerine-import: its CSV reader and refusals, what it says and where, the list
 # and file it needs, the round trip of the exporter's CSV, its wait for a lock,
-# its command line. GROUP is one of csv, files, round-trip, lock, command-line.
+# its command line; vCard files. GROUP is one of csv, vcard, files, round-trip,
+# lock, command-line.
 import fcntl, os, subprocess, time
 from tool_support import *
 
@@ -99,6 +100,38 @@ if GROUP == "csv":
     ]
     run_cases([(n, b, f, o, *l) for n, b, f, o, *l in cases])
     finish(failures, f"{2 * len(cases)} CSV imports")
+
+if GROUP == "vcard":
+    # A file is vCard when its first line is BEGIN:VCARD, or when --format says
+    # so; what it adds and leaves out is said in one line, its refusals as for CSV.
+    CARD = (b"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:urn:uuid:0\r\nFN:Jean Tr\xc3\xa9mblay\r\nN:Tr\xc3\xa9mblay;Jean;;;\r\n"
+            b"ADR;TYPE=home:;;48 Elm Avenue;Toronto;ON;M5V 2T6;\r\nTEL;TYPE=voice:416-555-0199\r\n"
+            b"NOTE:2001 Sedan\r\nEND:VCARD\r\n")
+    JEAN = record(b"Tr\x82mblay", b"Jean", b"48 Elm Avenue", b"Toronto", b"ON", b"M5V 2T6", b"416-555-0199", b"2001 Sedan")
+    LONG_NOTE = CARD.replace(b"NOTE:2001 Sedan", b"NOTE:" + b"x" * 20)
+    for name, before, file_bytes, arguments, locale, status, out, err, after in [
+            ("a card", SMITH, CARD, [], "C", 0, b"1 record added; 1 property left out; the list holds 2\n", b"", SMITH + JEAN),
+            ("a card, checked", b"", CARD, ["--check"], "C", 0,
+             b"1 record would be added; 1 property left out; the list would hold 1\n", b"", b""),
+            ("a byte-order mark, a blank line and BEGIN in lower case", b"", b"\xef\xbb\xbf\r\n" + CARD.replace(b"BEGIN", b"begin"),
+             [], "C", 0, b"1 record added; 1 property left out; the list holds 1\n", b"", JEAN),
+            ("a vCard file read as CSV", b"", CARD, ["--format", "csv"], "C", 1, b"",
+             b'ledgerine-import: line 1: unknown column "BEGIN:VCARD" in the header\n', b""),
+            ("an empty file read as vCard", SMITH, b"", ["--format=vcard"], "C", 0, b"0 records added; the list holds 1\n", b"", SMITH),
+            ("a CSV file read as vCard", b"", HEADER + SMITH_ROW, ["--format", "vcard"], "C", 1, b"",
+             b"ledgerine-import: line 1: outside any card (BEGIN:VCARD ... END:VCARD)\n"
+             b"ledgerine-import: line 2: outside any card (BEGIN:VCARD ... END:VCARD)\n"
+             b"ledgerine-import: nothing was added\n", b""),
+            ("a refusal names the card in the terminal's character set", b"", LONG_NOTE, [], "C.UTF-8", 1, b"",
+             'ledgerine-import: line 1: card "Jean Trémblay": Year & Model is longer than 19 characters\n'
+             "ledgerine-import: nothing was added\n".encode(), b""),
+            ("a format it does not know", b"", CARD, ["--format", "xml"], "C", 2, b"",
+             b"ledgerine-import: unknown format 'xml'\nUsage: ", b"")]:
+        run, got = import_file(before, file_bytes, arguments, locale)
+        if (run.returncode, run.stdout, run.stderr[:len(err)], got) != (status, out, err, after):
+            failures.append(f"vCard, {name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}, "
+                            f"list {got!r}")
+    finish(failures, "8 vCard imports")
 
 if GROUP == "files":
     # The list must be there, and the file readable; neither is created or touched.
