@@ -11,7 +11,7 @@
 
 namespace {
 
-CsvImport g_csv;
+CsvImport g_import;
 ImportRead g_whole;
 ImportRead g_pieces;
 ImportRead g_again;
@@ -23,10 +23,10 @@ void check(bool holds) {
 }
 
 void read_all(ImportRead& read, const char* bytes, std::size_t size, std::size_t cut) {
-    begin_csv_import(g_csv, read);
-    read_csv_piece(g_csv, read, bytes, cut);
-    read_csv_piece(g_csv, read, bytes + cut, size - cut);
-    end_csv_import(g_csv, read);
+    begin_csv_import(g_import, read);
+    read_csv_piece(g_import, read, bytes, cut);
+    read_csv_piece(g_import, read, bytes + cut, size - cut);
+    end_csv_import(g_import, read);
 }
 
 std::size_t kept(const ImportRead& read) {
