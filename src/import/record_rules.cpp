@@ -19,7 +19,8 @@ void refuse(ImportRead& read, std::size_t line, ImportProblem problem, std::size
         refusal = {line, problem, field, count, named, {}, 0, false};
         refusal.text_length = text.size() < kRefusalTextKept ? text.size() : kRefusalTextKept;
         refusal.text_cut = text.size() > kRefusalTextKept;
-        std::memcpy(refusal.text, text.data(), refusal.text_length);
+        // An empty view may have no bytes at all to point at.
+        if (refusal.text_length > 0) std::memcpy(refusal.text, text.data(), refusal.text_length);
     }
     ++read.refusal_count;
 }
