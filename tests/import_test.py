@@ -69,6 +69,8 @@ if GROUP == "csv":
          HEADER + ",".join("é" * (limit + 1) for limit in LIMITS).encode() + b"\na\0,,,,,,,\n",
          [f"line 2: {label} is longer than {limit} characters" for label, limit in zip(LABELS, LIMITS)] +
          ["line 3: Last Name holds a NUL byte"]),
+        ("an address of four-byte characters, one past its limit: more than the bytes kept of a field", b"",
+         HEADER + b",," + "😀".encode() * 30 + b",,,,,\n", ["line 2: Address is longer than 29 characters"]),
         ("a header with a repeated, an unknown and missing columns", b"", b"Last Name,Last Name,Notes\n" + SMITH_ROW,
          ['line 1: column "Last Name" named twice in the header', 'line 1: unknown column "Notes" in the header'] +
          [f'line 1: no column "{label}" in the header' for label in LABELS[1:]]),
