@@ -2,7 +2,9 @@
 // header, the number of fields in a row, and the quote faults the reader found.
 #include "import/csv_import.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <string_view>
 
 #include "record_store/code_page.h"
@@ -102,7 +104,7 @@ void begin_csv_import(CsvImport& csv, ImportRead& read) {
     begin_csv(csv.reader);
     csv.header_read = false;
     csv.ignoring = false;
-    for (std::size_t& column : csv.field_column) column = kNoColumn;
+    std::fill(std::begin(csv.field_column), std::end(csv.field_column), kNoColumn);
     begin_import_read(read);
 }
 

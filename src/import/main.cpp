@@ -85,17 +85,17 @@ bool read_file(const char* name, FileFormat format) {
 
 // Names the first refusals and counts the rest; true when there were any.
 bool refused(const ImportRead& read) {
+    if (read.refusal_count == 0) return false;
     bool utf8 = platform_console_speaks_utf8();
-    std::size_t kept = std::min(read.refusal_count, kRefusalsKept);
-    for (std::size_t i = 0; i < kept; ++i) {
+    std::size_t more = read.refusal_count > kRefusalsKept ? read.refusal_count - kRefusalsKept : 0;
+    for (std::size_t i = 0; i + more < read.refusal_count; ++i) {
         char line[kRefusalLineSize];
         refusal_line(read.refusals[i], utf8, line);
         (void)std::fprintf(stderr, "ledgerine-import: %s\n", line);
     }
-    std::size_t more = read.refusal_count - kept;
     if (more > 0) (void)std::fprintf(stderr, "ledgerine-import: %zu more problem%s\n", more, more == 1 ? "" : "s");
-    if (read.refusal_count > 0) (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
-    return read.refusal_count > 0;
+    (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
+    return true;
 }
 
 const char* records_word(std::size_t count) {

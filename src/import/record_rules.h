@@ -3,7 +3,9 @@
 // form could have stored (or into the reasons it could not), and the refusals.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <string_view>
 
 #include "record_store/customer_record.h"
@@ -12,16 +14,14 @@
 // this many bytes a character.
 constexpr std::size_t kLongestUtf8Character = 4;
 
-constexpr std::size_t widest_limit() {
-    std::size_t widest = 0;
-    for (const FieldLayout& layout : kFieldLayouts) widest = layout.limit > widest ? layout.limit : widest;
-    return widest;
-}
+constexpr std::size_t kWidestLimit =
+    std::max_element(std::begin(kFieldLayouts), std::end(kFieldLayouts),
+                     [](const FieldLayout& a, const FieldLayout& b) { return a.limit < b.limit; })->limit;
 
 // A field's text in UTF-8 (or in the list's code page, byte for byte) is kept
 // this far: a longer one is past every limit, whatever its characters.
-constexpr std::size_t kFieldBytesKept = widest_limit() * kLongestUtf8Character;
-static_assert(kFieldBytesKept == 29 * 4, "the address, 29 characters of 4 bytes, is the longest text kept");
+constexpr std::size_t kFieldBytesKept = kWidestLimit * kLongestUtf8Character;
+static_assert(kFieldBytesKept == std::size_t{29} * 4, "the address, 29 characters of 4 bytes, is the longest text kept");
 
 // The text of one field, fed a byte at a time.
 struct FieldText {

@@ -18,7 +18,7 @@ static_assert(kLongestShownByte >= kLongestUtf8OfByte, "every character of the c
 char* shown_text(std::string_view text, bool utf8, char* out);
 
 // Room for any refusal's line: its words, the line number, and a label or name shown.
-constexpr std::size_t kRefusalLineSize = 160 + 2 * kRefusalTextKept * kLongestShownByte;
+constexpr std::size_t kRefusalLineSize = std::size_t{160} + 2 * kRefusalTextKept * kLongestShownByte;
 
 // The line that tells of `refusal`, without the tool's name and with no line end.
 void refusal_line(const ImportRefusal& refusal, bool utf8, char (&out)[kRefusalLineSize]);
