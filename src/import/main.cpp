@@ -28,8 +28,8 @@ constexpr ToolCommandLine kCommandLine = {
     "directory: all of them or none. A file whose first line is BEGIN:VCARD is vCard.\n"
     "  --check           read and check everything, write nothing, and say what would be added\n"
     "  --format FORMAT   read the file as csv or vcard, whatever its first line\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n",
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n",
     {{"--check", '\0', false}, {"--format", '\0', true}},
     1,
 };
