@@ -204,6 +204,12 @@ TEST(VcardReaderTest, CardsAsAddressBooksWriteThem) {
          record_bytes({"C\x93t\x82", "Marie", "Apt 2 12 St-Denis; arri\x8A" "re", "Montr\x82" "al", "QC", "H2X 1K9",
                        "514-555-0100", "1999 Civic"}),
          4},
+        {"names and parameters longer than what is kept of them",
+         crlf({"BEGIN:VCARD", "N:A;;;;",
+               ("X-A-PROPERTY-NAME-LONGER-THAN-ANY-KNOWN" + std::string(100, 'X') + ";TYPE=" + std::string(100, 'h') +
+                "home:x").c_str(),
+               ("TEL;" + std::string(100, 'P') + "=1;TYPE=" + std::string(100, 'P') + ":1").c_str(), "END:VCARD"}),
+         record_bytes({"A", "", "", "", "", "", "1"}), 1},
         {"an empty file, and one of blank lines", "\r\n \n\t\n", "", 0},
     };
     for (const CardCase& c : cases) {
@@ -233,6 +239,10 @@ TEST(VcardReaderTest, RefusalsNameTheLineTheCardAndTheField) {
          {"line 1: card \"Long\": Last Name is longer than 19 characters",
           "line 1: card \"Long\": Province Code is longer than 2 characters",
           "line 1: card \"Long\": Postal Code is longer than 7 characters"}},
+        {"a note far longer than what is kept of a field; a long name cut where it is shown",
+         crlf({"BEGIN:VCARD", ("FN:" + std::string(50, 'F')).c_str(), "N:A;B", ("NOTE:" + std::string(300, 'n')).c_str(),
+               "END:VCARD"}),
+         {"line 1: card \"" + std::string(40, 'F') + "...\": Year & Model is longer than 19 characters"}},
         {"a line break, as vCard writes one, and a NUL; the name shown with escapes",
          crlf({"BEGIN:VCARD", "FN:Tab\\,\tbed", "N:X;Y;;;", "NOTE:2001\\nSedan", "END:VCARD", "BEGIN:VCARD", "N:A",
                "TEL:5\\n5", "END:VCARD"}) + "BEGIN:VCARD\r\nN:B\r\nNOTE:a" + std::string(1, '\0') + "b\r\nEND:VCARD\r\n",
