@@ -1,7 +1,6 @@
-// The CSV reader: a byte at a time through the states of RFC 4180. CSV's own
-// characters (comma, quote, CR, LF) are ASCII, which no byte of a longer UTF-8
-// character is, so the bytes are split as they come and converted only as
-// whole fields, by the record rules.
+// The CSV reader: a byte at a time through the states of RFC 4180. Its own
+// characters are ASCII, which no byte of a longer UTF-8 character is: the bytes
+// are split as they come, and converted only as whole fields, by the record rules.
 #include "import/csv_reader.h"
 
 #include "record_store/code_page.h"

@@ -1,9 +1,6 @@
-// The vCard reader: bytes become logical lines (a line end before a space or tab
-// folds away; a quoted-printable value's '=' at a line end joins the next line),
-// each line a property read a byte at a time through its name, its parameters
-// and its value, and each value decoded (quoted-printable, ISO-8859-1, escapes)
-// into the card's fields. vCard's own characters are ASCII, which no byte of a
-// longer UTF-8 character is: a fold inside a character leaves it whole.
+// The vCard reader: bytes become unfolded lines, each a property read a byte at a
+// time through its name, parameters and value, each value decoded into the card's
+// fields. Its own characters are ASCII: a fold inside a UTF-8 character leaves it whole.
 #include "import/vcard_import.h"
 
 #include <cstring>

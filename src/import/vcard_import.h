@@ -1,7 +1,5 @@
-// Reading vCards (versions 2.1, 3.0 and 4.0, as address books write them) into
-// records, fed piece by piece: any split of the input gives the same cards. Lines
-// are unfolded, group prefixes and either syntax of parameters are read, 2.1's
-// quoted-printable and ISO-8859-1 are decoded, and each card's N, FN, ADR, TEL
+// Reading vCards (2.1, 3.0 and 4.0, as address books write them) into records,
+// fed piece by piece: any split of the input gives the same cards. N, FN, ADR, TEL
 // and NOTE go to the record rules; every other property is counted as left out.
 #pragma once
 
