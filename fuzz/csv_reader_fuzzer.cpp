@@ -7,13 +7,14 @@
 
 #include "export/csv_export.h"
 #include "import/csv_import.h"
+#include "import/record_rules.h"
 
 namespace {
 
-CsvReader g_reader;
-CsvRead g_whole;
-CsvRead g_pieces;
-CsvRead g_again;
+CsvImport g_import;
+ImportRead g_whole;
+ImportRead g_pieces;
+ImportRead g_again;
 RecordTable g_table;
 CsvText g_csv;
 
@@ -21,19 +22,19 @@ void check(bool holds) {
     if (!holds) std::abort();
 }
 
-void read_all(CsvRead& read, const char* bytes, std::size_t size, std::size_t cut) {
-    begin_csv_read(g_reader, read);
-    read_csv_piece(g_reader, read, bytes, cut);
-    read_csv_piece(g_reader, read, bytes + cut, size - cut);
-    end_csv_read(g_reader, read);
+void read_all(ImportRead& read, const char* bytes, std::size_t size, std::size_t cut) {
+    begin_csv_import(g_import, read);
+    read_csv_piece(g_import, read, bytes, cut);
+    read_csv_piece(g_import, read, bytes + cut, size - cut);
+    end_csv_import(g_import, read);
 }
 
-std::size_t kept(const CsvRead& read) {
-    return read.rows < kMaxRecords ? read.rows : kMaxRecords;
+std::size_t kept(const ImportRead& read) {
+    return read.entries < kMaxRecords ? read.entries : kMaxRecords;
 }
 
-bool same(const CsvRead& a, const CsvRead& b) {
-    return a.rows == b.rows && a.refusal_count == b.refusal_count &&
+bool same(const ImportRead& a, const ImportRead& b) {
+    return a.entries == b.entries && a.refusal_count == b.refusal_count &&
            std::memcmp(a.records, b.records, kept(a) * kRecordSize) == 0;
 }
 
@@ -60,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     g_table.count = kept(g_whole);
     format_csv(g_table, size % 2 == 0, g_csv);
     read_all(g_again, g_csv.bytes, g_csv.length, 0);
-    check(g_again.refusal_count == 0 && g_again.rows == g_table.count);
+    check(g_again.refusal_count == 0 && g_again.entries == g_table.count);
     check(std::memcmp(g_again.records, g_table.slots, g_table.count * kRecordSize) == 0);
     return 0;
 }

@@ -71,8 +71,8 @@ TEST_F(RobustnessTest, RecordIsInTheFileOnceTheMenuComesBack) {
 }
 
 // Each system call on the data file fails in turn, at each of its occurrences in
-// a run that lists the names and saves one record, and in an import of two rows,
-// on files of every shape; then a failed sync with each call of its undo failing
+// a run that lists the names and saves one record, and in imports of two rows
+// and of two cards, on files of every shape; then a failed sync with each call of its undo failing
 // too. Clean runs of the program's first steps tell which part of its run a call
 // belongs to:
 // - start-up: the program says it cannot open the list, or runs as if nothing
@@ -102,6 +102,11 @@ TEST_F(FaultInjectionTest, NoFailedCallTearsTheList) {
         {LEDGERINE_IMPORTER,
          "Last Name,First Name,Address,City,Province Code,Postal Code,Telephone Number,Year & Model\r\n"
          "Brown,Ann,,,,,,\r\nSmith,John,12 Main St,Ottawa,ON,K1A0B,555-1234,1995 Coupe\r\n",
+         record_bytes({"Brown", "Ann"}) + kSmithJohn},
+        {LEDGERINE_IMPORTER,
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Brown\r\nN:Brown;Ann;;;\r\nEND:VCARD\r\n"
+         "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Smith;John;;;\r\nADR;TYPE=home:;;12 Main St;Ottawa;ON;K1A0B;\r\n"
+         "TEL;TYPE=voice:555-1234\r\nNOTE:1995 Coupe\r\nEND:VCARD\r\n",
          record_bytes({"Brown", "Ann"}) + kSmithJohn},
     };
     for (const Subject& subject : subjects) {

@@ -1,11 +1,13 @@
-// ledgerine-import: the rows of a CSV file added to the list in the current
-// directory, all of them or none, in one save.
+// ledgerine-import: the rows of a CSV file, or the cards of a vCard file, added
+// to the list in the current directory, all of them or none, in one save.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "import/csv_import.h"
+#include "import/refusal_text.h"
+#include "import/vcard_import.h"
 #include "platform/platform.h"
 #include "record_store/data_file.h"
 #include "tools/command_line.h"
@@ -15,79 +17,35 @@ namespace {
 constexpr int kStatusAdded = 0;
 constexpr int kStatusRefused = 1;
 constexpr std::size_t kCheckOption = 0;
+constexpr std::size_t kFormatOption = 1;
 constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 constexpr ToolCommandLine kCommandLine = {
     "ledgerine-import",
-    "Usage: ledgerine-import [--check] [FILE]\n"
-    "Adds the rows of the CSV file FILE (standard input when FILE is - or absent)\n"
-    "to the list in Maillist.dat, in the current directory: all of them or none.\n"
-    "  --check    read and check everything, write nothing, and say what would be added\n"
-    "  --help     show this help and exit\n"
-    "  --version  show the version and exit\n",
-    {{"--check", '\0', false}},
+    "Usage: ledgerine-import [--check] [--format csv|vcard] [FILE]\n"
+    "Adds the rows of the CSV file, or the cards of the vCard file, FILE (standard\n"
+    "input when FILE is - or absent) to the list in Maillist.dat, in the current\n"
+    "directory: all of them or none. A file whose first line is BEGIN:VCARD is vCard.\n"
+    "  --check           read and check everything, write nothing, and say what would be added\n"
+    "  --format FORMAT   read the file as csv or vcard, whatever its first line\n"
+    "  --help            show this help and exit\n"
+    "  --version         show the version and exit\n",
+    {{"--check", '\0', false}, {"--format", '\0', true}},
     1,
 };
 
 // Static: too large for the stack of small machines.
-CsvReader g_reader;
-CsvRead g_read;
+CsvImport g_csv;
+VcardReader g_vcard;
+ImportRead g_read;
 char g_piece[kReadSize];
 
-const char* label_of(std::size_t field) {
-    return kFieldLayouts[field].label.data();
-}
+enum class FileFormat { kUnknown, kCsv, kVcard };
 
-void report(const CsvRefusal& refusal) {
-    (void)std::fprintf(stderr, "ledgerine-import: line %zu: ", refusal.line);
-    switch (refusal.problem) {
-        case CsvProblem::kNoHeader:
-            (void)std::fputs("no header row naming the columns", stderr);
-            break;
-        case CsvProblem::kMissingColumn:
-            (void)std::fprintf(stderr, "no column \"%s\" in the header", label_of(refusal.field));
-            break;
-        case CsvProblem::kUnknownColumn:
-            (void)std::fprintf(stderr, "unknown column \"%.*s\" in the header", static_cast<int>(refusal.text_length),
-                               refusal.text);
-            break;
-        case CsvProblem::kRepeatedColumn:
-            (void)std::fprintf(stderr, "column \"%s\" named twice in the header", label_of(refusal.field));
-            break;
-        case CsvProblem::kQuoteInBareField:
-            (void)std::fputs("a quote inside a field that does not start with one", stderr);
-            break;
-        case CsvProblem::kTextAfterQuote:
-            (void)std::fputs("text after the closing quote of a field", stderr);
-            break;
-        case CsvProblem::kQuoteNeverClosed:
-            (void)std::fputs("a quoted field is never closed", stderr);
-            break;
-        case CsvProblem::kWrongFieldCount:
-            (void)std::fprintf(stderr, "%zu field%s, where the header names %zu", refusal.count,
-                               refusal.count == 1 ? "" : "s", kFieldCount);
-            break;
-        case CsvProblem::kTooLong:
-            (void)std::fprintf(stderr, "%s is longer than %zu characters", label_of(refusal.field),
-                               kFieldLayouts[refusal.field].limit);
-            break;
-        case CsvProblem::kLineBreak:
-            (void)std::fprintf(stderr, "%s holds a line break", label_of(refusal.field));
-            break;
-        case CsvProblem::kNul:
-            (void)std::fprintf(stderr, "%s holds a NUL byte", label_of(refusal.field));
-            break;
-    }
-    // A quote problem names the field once the header has said which it is.
-    bool quote_problem = refusal.problem == CsvProblem::kQuoteInBareField ||
-                         refusal.problem == CsvProblem::kTextAfterQuote ||
-                         refusal.problem == CsvProblem::kQuoteNeverClosed;
-    if (quote_problem && refusal.field != kNoField) (void)std::fprintf(stderr, " (%s)", label_of(refusal.field));
-    (void)std::fputc('\n', stderr);
-}
-
-// Reads the whole CSV into g_read; false, having said why, when it cannot be read.
-bool read_csv(const char* name) {
+// Reads the whole file into g_read, as `format` or, when unknown, as its first
+// piece shows; false, having said why, when it cannot be read. An empty file is
+// read as CSV: either adds nothing from it.
+bool read_file(const char* name, FileFormat format) {
     bool from_standard_input = name == nullptr || std::strcmp(name, "-") == 0;
     const char* shown = from_standard_input ? "standard input" : name;
     std::FILE* file = from_standard_input ? stdin : std::fopen(name, "rb");
@@ -95,9 +53,21 @@ bool read_csv(const char* name) {
         (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(errno));
         return false;
     }
-    begin_csv_read(g_reader, g_read);
-    std::size_t got = 0;
-    while ((got = std::fread(g_piece, 1, sizeof g_piece, file)) > 0) read_csv_piece(g_reader, g_read, g_piece, got);
+    std::size_t got = std::fread(g_piece, 1, sizeof g_piece, file);
+    if (format == FileFormat::kUnknown) format = starts_as_vcard(g_piece, got) ? FileFormat::kVcard : FileFormat::kCsv;
+    bool vcard = format == FileFormat::kVcard;
+    if (vcard) {
+        begin_vcard_read(g_vcard, g_read);
+    } else {
+        begin_csv_import(g_csv, g_read);
+    }
+    for (; got > 0; got = std::fread(g_piece, 1, sizeof g_piece, file)) {
+        if (vcard) {
+            read_vcard_piece(g_vcard, g_read, g_piece, got);
+        } else {
+            read_csv_piece(g_csv, g_read, g_piece, got);
+        }
+    }
     int error = errno;
     bool failed = std::ferror(file) != 0;
     if (!from_standard_input) (void)std::fclose(file);  // only read: nothing to lose
@@ -105,31 +75,42 @@ bool read_csv(const char* name) {
         (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(error));
         return false;
     }
-    end_csv_read(g_reader, g_read);
+    if (vcard) {
+        end_vcard_read(g_vcard, g_read);
+    } else {
+        end_csv_import(g_csv, g_read);
+    }
     return true;
 }
 
 // Names the first refusals and counts the rest; true when there were any.
-bool refused(const CsvRead& read) {
-    std::size_t kept = std::min(read.refusal_count, kRefusalsKept);
-    for (std::size_t i = 0; i < kept; ++i) report(read.refusals[i]);
-    if (read.refusal_count > kept) {
-        (void)std::fprintf(stderr, "ledgerine-import: %zu more problems\n", read.refusal_count - kept);
+bool refused(const ImportRead& read) {
+    if (read.refusal_count == 0) return false;
+    bool utf8 = platform_console_speaks_utf8();
+    std::size_t more = read.refusal_count > kRefusalsKept ? read.refusal_count - kRefusalsKept : 0;
+    for (std::size_t i = 0; i + more < read.refusal_count; ++i) {
+        char line[kRefusalLineSize];
+        refusal_line(read.refusals[i], utf8, line);
+        (void)std::fprintf(stderr, "ledgerine-import: %s\n", line);
     }
-    if (read.refusal_count > 0) (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
-    return read.refusal_count > 0;
+    if (more > 0) (void)std::fprintf(stderr, "ledgerine-import: %zu more problem%s\n", more, more == 1 ? "" : "s");
+    (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
+    return true;
 }
 
 const char* records_word(std::size_t count) {
     return count == 1 ? "record" : "records";
 }
 
-int say_no_room(std::size_t held, std::size_t rows) {
+int say_no_room(std::size_t held, std::size_t entries) {
     std::size_t room = held < kMaxRecords ? kMaxRecords - held : 0;
-    (void)std::fprintf(stderr,
-                       "ledgerine-import: the list holds %zu %s and takes %zu at the most: only %zu of the %zu "
-                       "rows fit; nothing was added\n",
-                       held, records_word(held), kMaxRecords, room, rows);
+    (void)std::fprintf(stderr, "ledgerine-import: the list holds %zu %s and takes %zu at the most: ", held,
+                       records_word(held), kMaxRecords);
+    if (room == 0) {
+        (void)std::fprintf(stderr, "there is no room for %zu more; nothing was added\n", entries);
+    } else {
+        (void)std::fprintf(stderr, "only %zu of the %zu records fit; nothing was added\n", room, entries);
+    }
     return kStatusRefused;
 }
 
@@ -138,23 +119,43 @@ int say_unreadable_list() {
     return kStatusRefused;
 }
 
-// Adds the rows, or with `checking` only says what would be added.
-int add_rows(bool checking) {
-    std::size_t rows = g_read.rows;
-    if (checking || rows > kMaxRecords) {
+// The line that says what was done, on standard output; a line that cannot be
+// written is a failure, said on standard error with what was done all the same.
+int say_done(std::size_t entries, std::size_t held, bool checking) {
+    // What the file held that no field takes is told only when there was some.
+    char left_out[64] = "";
+    std::size_t others = g_read.left_out;
+    if (others > 0) {
+        (void)std::snprintf(left_out, sizeof left_out, "; %zu %s left out", others, others == 1 ? "property" : "properties");
+    }
+    const char* holds = checking ? "the list would hold" : "the list holds";
+    bool said = std::printf("%zu %s %s%s; %s %zu\n", entries, records_word(entries),
+                            checking ? "would be added" : "added", left_out, holds, held + entries) > 0 &&
+                std::fflush(stdout) == 0;
+    if (said) return kStatusAdded;
+    int error = errno;
+    (void)std::fprintf(stderr, "ledgerine-import: cannot write to standard output: %s", std::strerror(error));
+    if (!checking) (void)std::fprintf(stderr, "; %zu %s added all the same", entries, entries == 1 ? "record was" : "records were");
+    (void)std::fputc('\n', stderr);
+    return kStatusRefused;
+}
+
+// Adds the entries, or with `checking` only says what would be added. Nothing
+// to add needs no save: a list already past its limit takes nothing more.
+int add_entries(bool checking) {
+    std::size_t entries = g_read.entries;
+    if (checking || entries == 0 || entries > kMaxRecords) {
         std::optional<std::size_t> held = count_file_records();
         if (!held) return say_unreadable_list();
-        if (*held + rows > kMaxRecords) return say_no_room(*held, rows);
-        (void)std::printf("%zu %s would be added; the list would hold %zu\n", rows, records_word(rows), *held + rows);
-        return kStatusAdded;
+        if (entries > 0 && *held + entries > kMaxRecords) return say_no_room(*held, entries);
+        return say_done(entries, *held, checking);
     }
     std::size_t held = 0;
-    switch (append_records(g_read.records, rows, held)) {
+    switch (append_records(g_read.records, entries, held)) {
         case SaveResult::kSaved:
-            (void)std::printf("%zu %s added; the list holds %zu\n", rows, records_word(rows), held + rows);
-            return kStatusAdded;
+            return say_done(entries, held, false);
         case SaveResult::kFull:
-            return say_no_room(held, rows);
+            return say_no_room(held, entries);
         case SaveResult::kFailed:
             break;
     }
@@ -169,10 +170,20 @@ int main(int argc, char** argv) {
     // First, so that a closed standard stream can never become the data file.
     platform_prepare_process();
     if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
+    FileFormat format = FileFormat::kUnknown;
+    if (const char* named = arguments.values[kFormatOption]) {
+        if (std::strcmp(named, "csv") == 0) {
+            format = FileFormat::kCsv;
+        } else if (std::strcmp(named, "vcard") == 0) {
+            format = FileFormat::kVcard;
+        } else {
+            return usage_error(kCommandLine, "unknown format", named);
+        }
+    }
     // The list must be there before anything is read: the importer never creates it.
     if (!open_data_file()) return say_unreadable_list();
     int status = kStatusRefused;
-    if (read_csv(arguments.operand) && !refused(g_read)) status = add_rows(arguments.given[kCheckOption]);
+    if (read_file(arguments.operand, format) && !refused(g_read)) status = add_entries(arguments.given[kCheckOption]);
     close_data_file();
     return status;
 }

@@ -1,0 +1,206 @@
+# ledgerine-import: its CSV reader and refusals, what it says and where, the list
+# and file it needs, the round trip of the exporter's CSV, its wait for a lock,
+# its command line; vCard files. GROUP is one of csv, vcard, files, round-trip,
+# lock, command-line.
+import fcntl, os, subprocess, time
+from tool_support import *
+
+failures = []
+SMITH_ROW = b"Smith,John,12 Main St,Ottawa,ON,K1A0B,555-1234,1995 Coupe"
+SMITH = record(b"Smith", b"John", b"12 Main St", b"Ottawa", b"ON", b"K1A0B", b"555-1234", b"1995 Coupe")
+
+def run_cases(cases):
+    """Each case: a name, a list, the file, then either the records it adds or
+    the problems it names on standard error, a line each, writing nothing; and
+    the locale, C unless given. Each is run as an import and with --check."""
+    for name, before, file_bytes, outcome, *locale in cases:
+        for arguments in ([], ["--check"]):
+            run, after = import_file(before, file_bytes, arguments, *locale)
+            added = outcome if outcome and isinstance(outcome[0], bytes) or outcome == [] else None
+            if added is not None:
+                count = len(before) // 136 + len(added)
+                verb = "would be added; the list would hold" if arguments else "added; the list holds"
+                expected = (0, f"{len(added)} record{'s' * (len(added) != 1)} {verb} {count}\n".encode(), b"",
+                            before + (b"".join(added) if not arguments else b""))
+            else:
+                told = [f"ledgerine-import: {line}" for line in outcome]
+                if not told[-1].endswith("nothing was added"):
+                    told.append("ledgerine-import: nothing was added")
+                # The terminal's character set: code page 850 under C, as the list has it.
+                expected = (1, b"", ("\n".join(told) + "\n").encode("utf-8" if locale else "cp850"), before)
+            if (run.returncode, run.stdout, run.stderr, after) != expected:
+                failures.append(f"import, {name} {arguments}: status {run.returncode}, stdout {run.stdout!r}, "
+                                f"stderr {run.stderr.decode(errors='replace')!r}, list {after[-300:]!r}")
+
+if GROUP == "csv":
+    reordered = b"First Name,Last Name," + HEADER.split(b",", 2)[2]
+    cases = [
+        ("the exporter's quoting, onto a list", SMITH, HEADER + b'"Smith, Jr.","Bob ""Bo""",,,,,,"A\rB"\r\n',
+         [record(b"Smith, Jr.", b'Bob "Bo"', b"", b"", b"", b"", b"", b"A\rB")]),
+        ("LF row ends, empty lines, no line end at the end", b"", b"\n" + HEADER[:-2] + b"\n\r\n" + SMITH_ROW + b"\n\n" + SMITH_ROW,
+         [SMITH, SMITH]),
+        ("a CR at the very end is the last line end; a lone CR inside is text", b"",
+         HEADER + b"a\rb,,,,,,,\r\n" + SMITH_ROW + b"\r", [record(b"a\rb"), SMITH]),
+        ("a byte-order mark, and the columns in another order", b"", b"\xef\xbb\xbf" + reordered + b"John,Smith" + SMITH_ROW[10:],
+         [SMITH]),
+        ("UTF-8 into the code page: letters counted, ? for what it lacks, its own bytes as they are", b"",
+         HEADER + ("é" * 19 + ",Renée,€ œ,日,,,,😀\r\n").encode() + b"Gagn\x82,\xc3,,,,,,\r\n",
+         [record(b"\x82" * 19, b"Ren\x82e", b"? ?", b"?", b"", b"", b"", b"?"), record(b"Gagn\x82", b"\xc3")]),
+        ("overlong three- and four-byte forms are kept as bytes", b"",
+         HEADER + b"\xe0\x80\xaf,\xe0\x9f\xbf,\xf0\x80\x80\xaf,\xf0\x8f\xbf\xbf,,,,\r\n",
+         [record(b"\xe0\x80\xaf", b"\xe0\x9f\xbf", b"\xf0\x80\x80\xaf", b"\xf0\x8f\xbf\xbf")]),
+        ("a Canadian postal code whole, with its space", b"", HEADER + b"Tremblay,Marie,,,QC,H2X 1K9,,\r\n",
+         [record(b"Tremblay", b"Marie", b"", b"", b"QC", b"H2X 1K9")]),
+        ("a header alone adds nothing", SMITH * 3, HEADER, []),
+        ("an empty file adds nothing", SMITH * 3, b"", []),
+        ("blank lines and a byte-order mark add nothing", b"", b"\xef\xbb\xbf\r\n\n", []),
+        ("nothing to add to a list past its limit", SMITH * 101, HEADER, []),
+        ("too few and too many fields", b"", HEADER + b"a,b\r\n" + b"a,b,c,d,e,f,g,h,i\r\n",
+         ["line 2: 2 fields, where the header names 8", "line 3: 9 fields, where the header names 8"]),
+        ("a line break inside quotes; a quote inside a bare field; lines counted as in the file", b"",
+         HEADER + b'"x\r\ny",,,,,,,\r\n\r\n' + b'a"b,,,,,,,\r\n',
+         ["line 2: Last Name holds a line break", "line 5: a quote inside a field that does not start with one (Last Name)"]),
+        ("text after a closing quote; a quote never closed", b"", HEADER + b'"a"b,,,,,,,\n,"open,,,,,,\n' + SMITH_ROW,
+         ["line 2: text after the closing quote of a field (Last Name)", "line 3: a quoted field is never closed (First Name)"]),
+        ("a row refused for a quote ends at its own line end, not inside a later quoted field", b"",
+         HEADER + b'"a"b,"x\ny",,,,,,\n' + SMITH_ROW + b"\n",
+         ["line 2: text after the closing quote of a field (Last Name)"]),
+        ("every field one letter past its limit, and a NUL", b"",
+         HEADER + ",".join("é" * (limit + 1) for limit in LIMITS).encode() + b"\na\0,,,,,,,\n",
+         [f"line 2: {label} is longer than {limit} characters" for label, limit in zip(LABELS, LIMITS)] +
+         ["line 3: Last Name holds a NUL byte"]),
+        ("an address of four-byte characters, one past its limit: more than the bytes kept of a field", b"",
+         HEADER + b",," + "😀".encode() * 30 + b",,,,,\n", ["line 2: Address is longer than 29 characters"]),
+        ("a header with a repeated, an unknown and missing columns", b"", b"Last Name,Last Name,Notes\n" + SMITH_ROW,
+         ['line 1: column "Last Name" named twice in the header', 'line 1: unknown column "Notes" in the header'] +
+         [f'line 1: no column "{label}" in the header' for label in LABELS[1:]]),
+        ("a header of nine columns: every label found where it is", b"", b"Notes," + HEADER + SMITH_ROW,
+         ['line 1: unknown column "Notes" in the header']),
+        ("a label first named in the ninth column, then again", b"",
+         b"Notes," + HEADER[10:-2] + b",Last Name,Last Name\r\n" + SMITH_ROW,
+         ['line 1: unknown column "Notes" in the header', 'line 1: column "Last Name" named twice in the header']),
+        ("labels with a CR, a NUL, a tab and a backslash are shown with escapes", b"",
+         b"Last Name\0,No\rtes,\x01\t\\," + HEADER[10:],
+         ['line 1: unknown column "Last Name\\x00" in the header', 'line 1: unknown column "No\\rtes" in the header',
+          'line 1: unknown column "\\x01\\t\\\\" in the header', 'line 1: no column "Last Name" in the header']),
+        ("a label in the list's code page, on a terminal that speaks it", b"", b"Pr\x82nom,Pr\xc3\xa9nom\n",
+         ['line 1: unknown column "Prénom" in the header', 'line 1: unknown column "Prénom" in the header'] +
+         [f'line 1: no column "{label}" in the header' for label in LABELS]),
+        ("a label in the list's code page, on a UTF-8 terminal", b"", b"Pr\x82nom,Pr\xc3\xa9nom\n",
+         ['line 1: unknown column "Prénom" in the header', 'line 1: unknown column "Prénom" in the header'] +
+         [f'line 1: no column "{label}" in the header' for label in LABELS], "C.UTF-8"),
+        ("a quote out of place in the header: no later row is taken for one", b"", b'"Last Name"x\nNotes\n' + SMITH_ROW,
+         ["line 1: text after the closing quote of a field"]),
+        ("twenty problems are named, then counted", b"", HEADER + b"x\n" * 25,
+         [f"line {n}: 1 field, where the header names 8" for n in range(2, 22)] + ["5 more problems"]),
+        ("twenty-one problems: twenty named, then one more", b"", HEADER + b"x\n" * 21,
+         [f"line {n}: 1 field, where the header names 8" for n in range(2, 22)] + ["1 more problem"]),
+        ("rows that would take the list past 100", SMITH * 99, HEADER + SMITH_ROW + b"\n" + SMITH_ROW,
+         ["the list holds 99 records and takes 100 at the most: only 1 of the 2 records fit; nothing was added"]),
+        ("a row onto a full list", SMITH * 100, HEADER + SMITH_ROW,
+         ["the list holds 100 records and takes 100 at the most: there is no room for 1 more; nothing was added"]),
+    ]
+    run_cases([(n, b, f, o, *l) for n, b, f, o, *l in cases])
+    finish(failures, f"{2 * len(cases)} CSV imports")
+
+if GROUP == "vcard":
+    # A file is vCard when its first line is BEGIN:VCARD, or when --format says
+    # so; what it adds and leaves out is said in one line, its refusals as for CSV.
+    CARD = (b"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:urn:uuid:0\r\nFN:Jean Tr\xc3\xa9mblay\r\nN:Tr\xc3\xa9mblay;Jean;;;\r\n"
+            b"ADR;TYPE=home:;;48 Elm Avenue;Toronto;ON;M5V 2T6;\r\nTEL;TYPE=voice:416-555-0199\r\n"
+            b"NOTE:2001 Sedan\r\nEND:VCARD\r\n")
+    JEAN = record(b"Tr\x82mblay", b"Jean", b"48 Elm Avenue", b"Toronto", b"ON", b"M5V 2T6", b"416-555-0199", b"2001 Sedan")
+    LONG_NOTE = CARD.replace(b"NOTE:2001 Sedan", b"NOTE:" + b"x" * 20)
+    for name, before, file_bytes, arguments, locale, status, out, err, after in [
+            ("a card", SMITH, CARD, [], "C", 0, b"1 record added; 1 property left out; the list holds 2\n", b"", SMITH + JEAN),
+            ("a card, checked", b"", CARD, ["--check"], "C", 0,
+             b"1 record would be added; 1 property left out; the list would hold 1\n", b"", b""),
+            ("a byte-order mark, a blank line and BEGIN in lower case", b"", b"\xef\xbb\xbf\r\n" + CARD.replace(b"BEGIN", b"begin"),
+             [], "C", 0, b"1 record added; 1 property left out; the list holds 1\n", b"", JEAN),
+            ("a vCard file read as CSV", b"", CARD, ["--format", "csv"], "C", 1, b"",
+             b'ledgerine-import: line 1: unknown column "BEGIN:VCARD" in the header\n', b""),
+            ("an empty file read as vCard", SMITH, b"", ["--format=vcard"], "C", 0, b"0 records added; the list holds 1\n", b"", SMITH),
+            ("a CSV file read as vCard", b"", HEADER + SMITH_ROW, ["--format", "vcard"], "C", 1, b"",
+             b"ledgerine-import: line 1: outside any card (BEGIN:VCARD ... END:VCARD)\n"
+             b"ledgerine-import: line 2: outside any card (BEGIN:VCARD ... END:VCARD)\n"
+             b"ledgerine-import: nothing was added\n", b""),
+            ("a refusal names the card in the terminal's character set", b"", LONG_NOTE, [], "C.UTF-8", 1, b"",
+             'ledgerine-import: line 1: card "Jean Trémblay": Year & Model is longer than 19 characters\n'
+             "ledgerine-import: nothing was added\n".encode(), b""),
+            ("a format it does not know", b"", CARD, ["--format", "xml"], "C", 2, b"",
+             b"ledgerine-import: unknown format 'xml'\nUsage: ", b"")]:
+        run, got = import_file(before, file_bytes, arguments, locale)
+        if (run.returncode, run.stdout, run.stderr[:len(err)], got) != (status, out, err, after):
+            failures.append(f"vCard, {name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}, "
+                            f"list {got!r}")
+    finish(failures, "8 vCard imports")
+
+if GROUP == "files":
+    # The list must be there, and the file readable; neither is created or touched.
+    for name, before, arguments, said in [
+            ("no list", None, [], "could not read Maillist.dat"),
+            ("no such file", b"", ["nowhere.csv"], "cannot read nowhere.csv: No such file or directory"),
+            ("a folder for a file", b"", ["."], "cannot read .: Is a directory")]:
+        run, after = import_file(before, HEADER, arguments)
+        if (run.returncode, run.stdout, run.stderr, after) != (1, b"", f"ledgerine-import: {said}\n".encode(), before):
+            failures.append(f"import, {name}: status {run.returncode}, stderr {run.stderr!r}, list {after!r}")
+    # A line that cannot be said is a failure; after a real import, the records were added all the same.
+    for arguments, after, said in [
+            ([], SMITH * 2, b"ledgerine-import: cannot write to standard output: No space left on device; "
+                            b"1 record was added all the same\n"),
+            (["--check"], SMITH, b"ledgerine-import: cannot write to standard output: No space left on device\n")]:
+        run, got = import_file(SMITH, HEADER + SMITH_ROW, arguments, stdout=open("/dev/full", "wb"))
+        if (run.returncode, run.stderr, got) != (1, said, after):
+            failures.append(f"import {arguments} > /dev/full: status {run.returncode}, stderr {run.stderr!r}, list {got!r}")
+    finish(failures, "5 imports without their list, their file or their standard output")
+
+if GROUP == "round-trip":
+    # A list written by the program, and each list of the corpus as loading reads
+    # it, exported and imported into an empty list, is the same file; a field the
+    # form could not have held is refused by its line and label.
+    _, entered = every_character_typed()
+    lists = [("the list typed through every character", entered)] + [(f"corpus {n}", d) for n, d in corpus()]
+    for name, data in lists:
+        csv_bytes = export(data)[0].stdout
+        run, after = import_file(b"", csv_bytes)
+        sound = all(len(f) <= limit and b"\n" not in f for row in loaded(data) for f, limit in zip(row, LIMITS))
+        if sound and (run.returncode, after) != (0, normalized(data)):
+            failures.append(f"round trip, {name}: status {run.returncode}, stderr {run.stderr!r}")
+        if not sound and (run.returncode, after, run.stderr.startswith(b"ledgerine-import: line ")) != (1, b"", True):
+            failures.append(f"round trip, {name}: a list the form could not have written: status {run.returncode}, "
+                            f"stderr {run.stderr!r}")
+    finish(failures, f"{len(lists)} lists exported and imported again")
+
+if GROUP == "lock":
+    # A save under the exclusive lock is waited for; the rows are then counted
+    # against the list as that save left it: the 100th record is taken, so the
+    # import is refused whole.
+    folder = list_folder(SMITH * 98)
+    with open(os.path.join(folder, "Maillist.dat"), "rb+") as held:
+        fcntl.lockf(held, fcntl.LOCK_EX)
+        waiting = subprocess.Popen(IMPORTER, cwd=folder, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        waiting.stdin.write(HEADER + SMITH_ROW + b"\n" + SMITH_ROW)
+        waiting.stdin.close()
+        time.sleep(0.5)
+        held.seek(0, 2)
+        held.write(SMITH); held.flush()
+        fcntl.lockf(held, fcntl.LOCK_UN)
+        waiting.wait()
+    if (waiting.returncode, list_in(folder)) != (1, SMITH * 99):
+        failures.append(f"import onto a locked list: status {waiting.returncode}, stderr {waiting.stderr.read()!r}")
+    finish(failures, "the import waits for a save")
+
+if GROUP == "command-line":
+    # --help and --version on standard output; anything else it does not take,
+    # the usage on standard error and status 2, with nothing done.
+    name = "ledgerine-import"
+    for arguments, status, out, err in [(["--help"], 0, b"Usage: " + name.encode(), b""),
+                                        (["--version"], 0, f"{name} 1.0\n".encode(), b""),
+                                        (["--verbose"], 2, b"", f"{name}: unknown option '--verbose'\nUsage: ".encode()),
+                                        (["a", "b"], 2, b"", f"{name}: unexpected argument '".encode())]:
+        run, after = import_file(SMITH, HEADER + SMITH_ROW, arguments)
+        if (run.returncode, run.stdout[:len(out)], run.stderr[:len(err)], bool(out), bool(err), after) != \
+                (status, out, err, bool(run.stdout), bool(run.stderr), SMITH):
+            failures.append(f"{name} {arguments}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}")
+    finish(failures, "4 command lines of the import")
+raise SystemExit(f"import_test.py: no group {GROUP}")
