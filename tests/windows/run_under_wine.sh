@@ -149,6 +149,19 @@ check "import: what it says, and its status" "$posix_said" "$windows_said"
 check "import: the list of the POSIX importer" "$(list_bytes "$scratch/imported")" "$(list_bytes "$scratch/drive-a")"
 check "import: the list the CSV came from" "$(od -c < "$scratch/list-before")" "$(list_bytes "$scratch/drive-a")"
 
+# Fed the POSIX exporter's vCards, it says what the POSIX importer says and makes
+# the list the cards came from again.
+mkdir "$scratch/card-source" "$scratch/card-imported"
+cp "$scratch/list-before" "$scratch/card-source/Maillist.dat"
+(cd "$scratch/card-source" && "${posix_program%/*}/ledgerine-export" --format vcard) > "$scratch/list.vcf"
+: > "$scratch/drive-a/Maillist.dat"
+: > "$scratch/card-imported/Maillist.dat"
+posix_said=$(cd "$scratch/card-imported" && "${posix_program%/*}/ledgerine-import" < "$scratch/list.vcf"; echo "[$?]")
+windows_said=$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-import.exe" < "$scratch/list.vcf" \
+  2>>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[0]}]")
+check "import: the vCards, what it says, and its status" "$posix_said" "$windows_said"
+check "import: the vCards, the list they came from" "$(od -c < "$scratch/list-before")" "$(list_bytes "$scratch/drive-a")"
+
 same_as_posix "print" 'p\nSmith\nq\n'
 printed=$(printf '%s' "${demo_smith_jobs[@]}" | sed 's/$/\r/'; echo .)
 printed=${printed%.}
