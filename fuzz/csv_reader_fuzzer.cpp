@@ -1,4 +1,5 @@
-// Any bytes as a CSV file, read whole and read in two pieces: both reads agree;
+// Any bytes as a CSV file in any of the sets a file is read in, read whole and
+// read in two pieces: both reads agree;
 // every record taken is one the entry form could have stored; and the records
 // taken, written out as the exporter writes them, read back the same.
 #include <cstdint>
@@ -22,8 +23,8 @@ void check(bool holds) {
     if (!holds) std::abort();
 }
 
-void read_all(ImportRead& read, const char* bytes, std::size_t size, std::size_t cut) {
-    begin_csv_import(g_import, read);
+void read_all(ImportRead& read, const char* bytes, std::size_t size, std::size_t cut, Charset charset) {
+    begin_csv_import(g_import, read, charset);
     read_csv_piece(g_import, read, bytes, cut);
     read_csv_piece(g_import, read, bytes + cut, size - cut);
     end_csv_import(g_import, read);
@@ -42,8 +43,9 @@ bool same(const ImportRead& a, const ImportRead& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
-    read_all(g_whole, bytes, size, 0);
-    read_all(g_pieces, bytes, size, size > 0 ? data[0] % size : 0);
+    Charset charset = kFileCharsetList[size % kFileCharsets];
+    read_all(g_whole, bytes, size, 0, charset);
+    read_all(g_pieces, bytes, size, size > 0 ? data[0] % size : 0, charset);
     check(same(g_whole, g_pieces));
 
     for (std::size_t row = 0; row < kept(g_whole); ++row) {
@@ -60,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(g_table.slots, g_whole.records, kept(g_whole) * kRecordSize);
     g_table.count = kept(g_whole);
     format_csv(g_table, size % 2 == 0, g_csv);
-    read_all(g_again, g_csv.bytes, g_csv.length, 0);
+    read_all(g_again, g_csv.bytes, g_csv.length, 0, Charset::kUtf8);
     check(g_again.refusal_count == 0 && g_again.entries == g_table.count);
     check(std::memcmp(g_again.records, g_table.slots, g_table.count * kRecordSize) == 0);
     return 0;

@@ -1,4 +1,5 @@
-// Any bytes as a vCard file, read whole and read in two pieces: both reads
+// Any bytes as a vCard file in any of the sets a file is read in, read whole and
+// read in two pieces: both reads
 // agree, and every record taken is one the entry form could have stored.
 #include <cstdint>
 #include <cstdlib>
@@ -16,8 +17,8 @@ void check(bool holds) {
     if (!holds) std::abort();
 }
 
-void read_all(ImportRead& read, const char* bytes, std::size_t size, std::size_t cut) {
-    begin_vcard_read(g_reader, read);
+void read_all(ImportRead& read, const char* bytes, std::size_t size, std::size_t cut, Charset charset) {
+    begin_vcard_read(g_reader, read, charset);
     read_vcard_piece(g_reader, read, bytes, cut);
     read_vcard_piece(g_reader, read, bytes + cut, size - cut);
     end_vcard_read(g_reader, read);
@@ -31,8 +32,9 @@ std::size_t kept(const ImportRead& read) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const char* bytes = reinterpret_cast<const char*>(data);
-    read_all(g_whole, bytes, size, 0);
-    read_all(g_pieces, bytes, size, size > 0 ? data[0] % size : 0);
+    Charset charset = kFileCharsetList[size % kFileCharsets];
+    read_all(g_whole, bytes, size, 0, charset);
+    read_all(g_pieces, bytes, size, size > 0 ? data[0] % size : 0, charset);
     check(g_whole.entries == g_pieces.entries && g_whole.refusal_count == g_pieces.refusal_count &&
           g_whole.left_out == g_pieces.left_out);
     check(std::memcmp(g_whole.records, g_pieces.records, kept(g_whole) * kRecordSize) == 0);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "import/character_set.h"
 #include "import/csv_import.h"
 #include "import/refusal_text.h"
 #include "import/vcard_import.h"
@@ -58,7 +59,7 @@ ImportRead g_read;
 
 // The file read in pieces that end at each of `cuts`.
 Outcome read_csv_cut(const std::string& file, const std::vector<std::size_t>& cuts) {
-    begin_csv_import(g_csv, g_read);
+    begin_csv_import(g_csv, g_read, Charset::kUtf8);
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
         read_csv_piece(g_csv, g_read, file.data() + from, cut - from);
@@ -71,7 +72,7 @@ Outcome read_csv_cut(const std::string& file, const std::vector<std::size_t>& cu
 
 // The file read as vCard in pieces that end at each of `cuts`.
 Outcome read_vcard_cut(const std::string& file, const std::vector<std::size_t>& cuts) {
-    begin_vcard_read(g_vcard, g_read);
+    begin_vcard_read(g_vcard, g_read, Charset::kUtf8);
     std::size_t from = 0;
     for (std::size_t cut : cuts) {
         read_vcard_piece(g_vcard, g_read, file.data() + from, cut - from);
@@ -263,6 +264,59 @@ TEST(VcardReaderTest, RefusalsNameTheLineTheCardAndTheField) {
         const Outcome whole = read_vcard_cut(c.file, {});
         EXPECT_EQ(whole.refusals, c.refusals);
         expect_every_split_alike(c.file, whole, read_vcard_cut);
+    }
+}
+
+struct CharsetCase {
+    const char* name;
+    std::string file;
+    Charset charset;
+    std::vector<std::string> refusals;  // of the file read as UTF-8
+};
+
+// The file's set, and the lines a UTF-8 read refuses, weighed whole and in every
+// split: a character, and an accented letter with the letters around it, may
+// be cut between two pieces.
+TEST(CharsetEvidenceTest, EverySplitWeighsTheSame) {
+    const CharsetCase cases[] = {
+        {"UTF-8 throughout, with a byte-order mark and a four-byte character",
+         kBom + "Montr\xC3\xA9" "al,\xF0\x9F\x98\x80\n", Charset::kUtf8, {}},
+        {"850's lower case between letters (\xE9 bec, Ú in 850, is 1252's only sign, against two)",
+         "Qu\x82" "bec,C\x93t\x82,Lef\x8A" "bvre\nMontr\xE9" "al\n", Charset::kCp850,
+         {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8"}},
+        {"1252's upper case between letters outweighs 850's one", "L\xC9VIS,QU\xC9" "BEC\r\nQu\x82" "bec", Charset::kCp1252,
+         {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8"}},
+        {"letters of two cases, or none, around the byte: a tie", "Montr\xC9" "al,L\xE9vis,\xE9t\xE9,\xA3",
+         Charset::kCp850, {"line 1: a byte that is not UTF-8"}},
+        {"characters cut short, by a byte and by the end of the file; an overlong form and a surrogate",
+         "a\xC3\nb\xE0\x80\xAF\nc\xED\xA0\x80\nd\xE2\x82", Charset::kCp850,
+         {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8", "line 3: a byte that is not UTF-8",
+          "line 4: a byte that is not UTF-8"}},
+    };
+    static CharsetEvidence evidence;
+    static ImportRead refused;
+    auto weigh = [](const std::string& file, const std::vector<std::size_t>& cuts) {
+        begin_charset_evidence(evidence);
+        begin_import_read(refused);
+        std::size_t from = 0;
+        for (std::size_t cut : cuts) {
+            weigh_charset_piece(evidence, refused, file.data() + from, cut - from);
+            from = cut;
+        }
+        weigh_charset_piece(evidence, refused, file.data() + from, file.size() - from);
+        end_charset_evidence(evidence, refused);
+        Outcome outcome = outcome_of(refused);
+        // The set chosen, as one more line of the outcome.
+        outcome.refusals.emplace_back(charset_name(charset_of_file(evidence)));
+        return outcome;
+    };
+    for (const CharsetCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome whole = weigh(c.file, {});
+        std::vector<std::string> expected = c.refusals;
+        expected.emplace_back(charset_name(c.charset));
+        EXPECT_EQ(whole.refusals, expected);
+        expect_every_split_alike(c.file, whole, weigh);
     }
 }
 

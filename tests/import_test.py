@@ -9,19 +9,35 @@ failures = []
 SMITH_ROW = b"Smith,John,12 Main St,Ottawa,ON,K1A0B,555-1234,1995 Coupe"
 SMITH = record(b"Smith", b"John", b"12 Main St", b"Ottawa", b"ON", b"K1A0B", b"555-1234", b"1995 Coupe")
 
+def utf8(file_bytes):
+    try:
+        file_bytes.decode("utf-8")
+        return True
+    except UnicodeDecodeError:
+        return False
+
 def run_cases(cases):
     """Each case: a name, a list, the file, then either the records it adds or
-    the problems it names on standard error, a line each, writing nothing; and
-    the locale, C unless given. Each is run as an import and with --check."""
-    for name, before, file_bytes, outcome, *locale in cases:
+    the problems it names on standard error, a line each, writing nothing; then
+    the locale (C unless given), the characters the code page lacks (none unless
+    given) and the character set a check names (UTF-8 for a file that is, and
+    else 850 unless given), in any order. Each is run as an import and with --check."""
+    for name, before, file_bytes, outcome, *extras in cases:
+        locale = [x for x in extras if x in ("C", "C.UTF-8")]
+        lacking = next((x for x in extras if isinstance(x, int)), 0)
+        read_as = next((x for x in extras if isinstance(x, str) and x.startswith("cp")), "utf-8" if utf8(file_bytes) else "cp850")
         for arguments in ([], ["--check"]):
             run, after = import_file(before, file_bytes, arguments, *locale)
             added = outcome if outcome and isinstance(outcome[0], bytes) or outcome == [] else None
             if added is not None:
                 count = len(before) // 136 + len(added)
-                verb = "would be added; the list would hold" if arguments else "added; the list holds"
-                expected = (0, f"{len(added)} record{'s' * (len(added) != 1)} {verb} {count}\n".encode(), b"",
-                            before + (b"".join(added) if not arguments else b""))
+                line = f"{len(added)} record{'s' * (len(added) != 1)} " + \
+                       (f"would be added; the list would hold {count}" if arguments else f"added; the list holds {count}")
+                if lacking:
+                    line += f"; {lacking} character{'s' * (lacking != 1)} 850 lacks " + ("would become ?" if arguments else "became ?")
+                if arguments:
+                    line += f"; read as {read_as}"
+                expected = (0, (line + "\n").encode(), b"", before + (b"".join(added) if not arguments else b""))
             else:
                 told = [f"ledgerine-import: {line}" for line in outcome]
                 if not told[-1].endswith("nothing was added"):
@@ -43,9 +59,12 @@ if GROUP == "csv":
          HEADER + b"a\rb,,,,,,,\r\n" + SMITH_ROW + b"\r", [record(b"a\rb"), SMITH]),
         ("a byte-order mark, and the columns in another order", b"", b"\xef\xbb\xbf" + reordered + b"John,Smith" + SMITH_ROW[10:],
          [SMITH]),
-        ("UTF-8 into the code page: letters counted, ? for what it lacks, its own bytes as they are", b"",
-         HEADER + ("é" * 19 + ",Renée,€ œ,日,,,,😀\r\n").encode() + b"Gagn\x82,\xc3,,,,,,\r\n",
-         [record(b"\x82" * 19, b"Ren\x82e", b"? ?", b"?", b"", b"", b"", b"?"), record(b"Gagn\x82", b"\xc3")]),
+        ("UTF-8 into the code page: letters counted, ? for what it lacks, a ? of the file's own not counted", b"",
+         HEADER + ("é" * 19 + ",Renée,€ œ,日,,,?,😀\r\n").encode(),
+         [record(b"\x82" * 19, b"Ren\x82e", b"? ?", b"?", b"", b"", b"?", b"?")], 4),
+        ("a file not all UTF-8 is read in the code page, its UTF-8 as well", b"",
+         HEADER + "Gagné".encode() + b",\xc3,,,,,,\r\nGagn\x82,,,,,,,\r\n",
+         [record(b"Gagn\xc3\xa9", b"\xc3"), record(b"Gagn\x82")]),
         ("overlong three- and four-byte forms are kept as bytes", b"",
          HEADER + b"\xe0\x80\xaf,\xe0\x9f\xbf,\xf0\x80\x80\xaf,\xf0\x8f\xbf\xbf,,,,\r\n",
          [record(b"\xe0\x80\xaf", b"\xe0\x9f\xbf", b"\xf0\x80\x80\xaf", b"\xf0\x8f\xbf\xbf")]),
@@ -84,10 +103,10 @@ if GROUP == "csv":
          ['line 1: unknown column "Last Name\\x00" in the header', 'line 1: unknown column "No\\rtes" in the header',
           'line 1: unknown column "\\x01\\t\\\\" in the header', 'line 1: no column "Last Name" in the header']),
         ("a label in the list's code page, on a terminal that speaks it", b"", b"Pr\x82nom,Pr\xc3\xa9nom\n",
-         ['line 1: unknown column "Prénom" in the header', 'line 1: unknown column "Prénom" in the header'] +
+         ['line 1: unknown column "Prénom" in the header', 'line 1: unknown column "Pr├®nom" in the header'] +
          [f'line 1: no column "{label}" in the header' for label in LABELS]),
         ("a label in the list's code page, on a UTF-8 terminal", b"", b"Pr\x82nom,Pr\xc3\xa9nom\n",
-         ['line 1: unknown column "Prénom" in the header', 'line 1: unknown column "Prénom" in the header'] +
+         ['line 1: unknown column "Prénom" in the header', 'line 1: unknown column "Pr├®nom" in the header'] +
          [f'line 1: no column "{label}" in the header' for label in LABELS], "C.UTF-8"),
         ("a quote out of place in the header: no later row is taken for one", b"", b'"Last Name"x\nNotes\n' + SMITH_ROW,
          ["line 1: text after the closing quote of a field"]),
@@ -103,6 +122,89 @@ if GROUP == "csv":
     run_cases([(n, b, f, o, *l) for n, b, f, o, *l in cases])
     finish(failures, f"{2 * len(cases)} CSV imports")
 
+if GROUP == "charset":
+    # A file not all UTF-8 is read in one code page, 850 or 1252, whichever reads
+    # more of its bytes as accented letters between two letters of their case;
+    # 850 on a tie. Python's codecs write the files; the records are the same
+    # text in the list's code page.
+    def rows(*names):  # a CSV of one row a name, the names in the given set
+        return lambda charset: HEADER + b"".join(f"{n},,,,,,,\r\n".encode(charset) for n in names)
+    def records(*names):
+        return [record(n.encode("cp850")) for n in names]
+    accented = ("Montréal", "LÉVIS", "Côté", "Gagné", "Hélène")
+    accented_upper = ("MONTRÉAL", "QUÉBEC")
+    cases = []
+    for charset in ("cp850", "cp1252"):
+        cases += [
+            (f"accented names in {charset}", b"", rows(*accented)(charset), records(*accented), charset),
+            (f"upper-case names in {charset}", b"", rows(*accented_upper)(charset), records(*accented_upper), charset),
+            (f"accented names in {charset}, read as {charset} when named", b"", rows(*accented)(charset), records(*accented),
+             charset, "--charset", charset)]
+    cases += [
+        # Counted only between two letters of its case: Ú (850's 0xE9) here, as
+        # 850 reads it on a tie.
+        ("a name ending in é, in 1252: nothing counted, read as 850", b"", rows("Gagné")("cp1252"),
+         [record(b"Gagn\xe9")], "cp850"),
+        ("é between letters of the other case, in 1252: nothing counted", b"", rows("MontrÉal", "LéVIS")("cp1252"),
+         [record(b"Montr\xc9al"), record(b"L\xe9VIS")], "cp850"),
+        ("a pound sign alone, in 1252: read as 850", b"", rows("£5")("cp1252"), [record(b"\xa35")], "cp850"),
+        ("a pound sign alone, in 1252, named", b"", rows("£5")("cp1252"), records("£5"), "cp1252", "--charset", "cp1252"),
+        ("a euro sign alone, in 1252: read as 850", b"", rows("€5")("cp1252"), [record(b"\x805")], "cp850"),
+        ("a euro sign alone, in 1252, named: 850 lacks it", b"", rows("€5")("cp1252"), [record(b"?5")], "cp1252", 1,
+         "--charset", "cp1252"),
+        # 850's è (0x8A) is Š in 1252, which 850 lacks.
+        ("mixed: two names in 1252 outweigh one in 850, which is read as 1252 too", b"",
+         rows("Montréal", "Québec")("cp1252") + "Lefèbvre,,,,,,,\r\n".encode("cp850"),
+         records("Montréal", "Québec") + [record(b"Lef?bvre")], "cp1252", 1),
+        ("mixed: as many in each, read as 850", b"",
+         rows("Montréal")("cp1252") + "Québec,,,,,,,\r\n".encode("cp850"),
+         [record(b"Montr\xe9al"), record(b"Qu\x82bec")], "cp850"),
+        ("UTF-8 read as 850 when named", b"", rows("Gagné")("utf-8"), [record(b"Gagn\xc3\xa9")], "cp850",
+         "--charset", "cp850"),
+        ("bytes that are not UTF-8 refused by their lines, in order among the others, when UTF-8 is named", b"",
+         HEADER + b"a,b\r\nMontr\xe9al,,,,,,,\r\n" + SMITH_ROW + b"\r\n\xc3,\xff,,,,,,\nx,,,,,,,\xe2\x82",
+         ["line 2: 2 fields, where the header names 8", "line 3: a byte that is not UTF-8",
+          "line 5: a byte that is not UTF-8", "line 6: a byte that is not UTF-8"],
+         "--charset", "utf-8"),
+    ]
+    for name, before, file_bytes, outcome, *extras in cases:
+        arguments = extras[extras.index("--charset"):] if "--charset" in extras else []
+        extras = extras[:len(extras) - len(arguments)]
+        for check in ([], ["--check"]):
+            run, after = import_file(before, file_bytes, arguments + check)
+            if outcome and isinstance(outcome[0], str):
+                expected = (1, b"", "".join(f"ledgerine-import: {line}\n" for line in outcome + ["nothing was added"]).encode(), b"")
+            else:
+                lacking = next((x for x in extras if isinstance(x, int)), 0)
+                line = f"{len(outcome)} record{'s' * (len(outcome) != 1)} " + \
+                       ("would be added; the list would hold" if check else "added; the list holds") + f" {len(outcome)}"
+                if lacking:
+                    line += f"; {lacking} character{'s' * (lacking != 1)} 850 lacks " + \
+                            ("would become ?" if check else "became ?")
+                if check:
+                    line += f"; read as {extras[0]}"
+                expected = (0, (line + "\n").encode(), b"", b"" if check else b"".join(outcome))
+            if (run.returncode, run.stdout, run.stderr, after) != expected:
+                failures.append(f"charset, {name} {check}: status {run.returncode}, stdout {run.stdout!r}, "
+                                f"stderr {run.stderr!r}, list {after!r}")
+    # A vCard without CHARSET follows the same rule; a property that names one is read in it.
+    card = ("BEGIN:VCARD\r\nVERSION:2.1\r\nN:Tremblay;Hélène\r\nADR:;;;Montréal;QC;;\r\nEND:VCARD\r\n"
+            "BEGIN:VCARD\r\nVERSION:2.1\r\nN;CHARSET=UTF-8:").encode("cp1252") + "Côté;".encode() + \
+           b"\r\nNOTE;CHARSET=ISO-8859-1:Cr\xe8me\r\nEND:VCARD\r\n"
+    run, after = import_file(b"", card, ["--check"])
+    if (run.returncode, run.stdout) != (0, b"2 records would be added; the list would hold 2; read as cp1252\n"):
+        failures.append(f"charset, cards in 1252: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}")
+    run, after = import_file(b"", card)
+    if after != record("Tremblay".encode(), "Hélène".encode("cp850"), b"", "Montréal".encode("cp850"), b"QC") + \
+            record("Côté".encode("cp850"), b"", b"", b"", b"", b"", b"", "Crème".encode("cp850")):
+        failures.append(f"charset, cards in 1252: status {run.returncode}, stderr {run.stderr!r}, list {after!r}")
+    # An unknown set is a usage error.
+    run, after = import_file(SMITH, HEADER, ["--charset", "latin9"])
+    said = b"ledgerine-import: unknown character set 'latin9'\nUsage: "
+    if (run.returncode, run.stderr[:len(said)], after) != (2, said, SMITH):
+        failures.append(f"charset, an unknown set: status {run.returncode}, stderr {run.stderr!r}")
+    finish(failures, f"{2 * len(cases) + 3} imports in a character set")
+
 if GROUP == "vcard":
     # A file is vCard when its first line is BEGIN:VCARD, or when --format says
     # so; what it adds and leaves out is said in one line, its refusals as for CSV.
@@ -114,7 +216,7 @@ if GROUP == "vcard":
     for name, before, file_bytes, arguments, locale, status, out, err, after in [
             ("a card", SMITH, CARD, [], "C", 0, b"1 record added; 1 property left out; the list holds 2\n", b"", SMITH + JEAN),
             ("a card, checked", b"", CARD, ["--check"], "C", 0,
-             b"1 record would be added; 1 property left out; the list would hold 1\n", b"", b""),
+             b"1 record would be added; 1 property left out; the list would hold 1; read as utf-8\n", b"", b""),
             ("a byte-order mark, a blank line and BEGIN in lower case", b"", b"\xef\xbb\xbf\r\n" + CARD.replace(b"BEGIN", b"begin"),
              [], "C", 0, b"1 record added; 1 property left out; the list holds 1\n", b"", JEAN),
             ("a vCard file read as CSV", b"", CARD, ["--format", "csv"], "C", 1, b"",
@@ -177,7 +279,23 @@ if GROUP == "round-trip":
             if not sound and (run.returncode, after, run.stderr.startswith(b"ledgerine-import: line ")) != (1, b"", True):
                 failures.append(f"round trip as {form}, {name}: a list the form could not have written: "
                                 f"status {run.returncode}, stderr {run.stderr!r}")
-    finish(failures, f"{len(lists)} lists exported in 3 formats and imported again")
+    # Through a spreadsheet that saves its CSV in 1252: a list of accented names
+    # comes back as it was, read as 1252 by its letters; every character 850 and
+    # 1252 share comes back when 1252 is named.
+    def text_list(*rows):
+        return b"".join(record(*(f.encode("cp850") for f in row)) for row in rows)
+    names = text_list(("Gagné", "Renée", "12 rue Sainte-Thérèse", "Montréal", "QC", "H2X 1K9", "514-555-0142", "1998 Wagon"),
+                      ("Côté", "François", "7 chemin Sainte-Foy", "Québec", "QC", "G1R 4P3", "", "Coupé"),
+                      ("LÉVESQUE", "HÉLÈNE", "", "TROIS-RIVIÈRES", "QC", "", "", ""))
+    shared = "".join(ch for ch in map(chr, range(0xA0, 0x100)) if ch.encode("cp850", "replace") != b"?") + "ƒ"
+    every = b"".join(record(*(shared[at + sum(LIMITS[:i]):at + sum(LIMITS[:i + 1])].encode("cp850") for i in range(8)))
+                     for at in range(0, len(shared), sum(LIMITS)))
+    for name, data, arguments in [("accented names", names, []), ("every character both have", every, ["--charset", "cp1252"])]:
+        saved = export(data)[0].stdout.decode("utf-8-sig").encode("cp1252")
+        run, after = import_file(b"", saved, arguments)
+        if (run.returncode, after) != (0, data):
+            failures.append(f"through 1252, {name}: status {run.returncode}, stderr {run.stderr!r}, list {after!r}")
+    finish(failures, f"{len(lists)} lists exported in 3 formats and imported again, 2 through 1252")
 
 if GROUP == "lock":
     # A save under the exclusive lock is waited for; the rows are then counted

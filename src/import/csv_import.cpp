@@ -100,8 +100,8 @@ void take_field(CsvImport& csv, ImportRead& read) {
 
 }  // namespace
 
-void begin_csv_import(CsvImport& csv, ImportRead& read) {
-    begin_csv(csv.reader);
+void begin_csv_import(CsvImport& csv, ImportRead& read, Charset charset) {
+    begin_csv(csv.reader, charset);
     csv.header_read = false;
     csv.ignoring = false;
     std::fill(std::begin(csv.field_column), std::end(csv.field_column), kNoColumn);

@@ -19,9 +19,9 @@ struct CsvImport {
     FieldText fields[kFieldCount];          // the current row's first columns
 };
 
-// Starts a read into `read`.
-void begin_csv_import(CsvImport& csv, ImportRead& read);
-// Reads the next piece of the file's bytes (UTF-8, or code page 850 bytes).
+// Starts a read into `read` of a file in `charset`.
+void begin_csv_import(CsvImport& csv, ImportRead& read, Charset charset);
+// Reads the next piece of the file's bytes.
 void read_csv_piece(CsvImport& csv, ImportRead& read, const char* bytes, std::size_t length);
 // The file has ended: the last row is read.
 void end_csv_import(CsvImport& csv, ImportRead& read);

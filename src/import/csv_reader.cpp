@@ -49,7 +49,7 @@ bool take(CsvReader& reader, char c) {
             if (c == '"') {
                 reader.state = CsvState::kQuoteInQuoted;
             } else {
-                append_to_field(reader.field, c);
+                append_file_byte(reader.field, reader.charset, c);
             }
             return false;
         case CsvState::kRowStart:
@@ -68,14 +68,14 @@ bool take(CsvReader& reader, char c) {
     }
     if (c == '"' && reader.state == CsvState::kQuoteInQuoted) {
         // A doubled quote is one quote of the text.
-        append_to_field(reader.field, c);
+        append_file_byte(reader.field, reader.charset, c);
         reader.state = CsvState::kQuoted;
         return false;
     }
     if (reader.state == CsvState::kQuoteInQuoted) fault(reader, CsvFault::kTextAfterQuote);
     if (c == '"') fault(reader, CsvFault::kQuoteInBareField);
     reader.state = CsvState::kBare;
-    append_to_field(reader.field, c);
+    append_file_byte(reader.field, reader.charset, c);
     return false;
 }
 
@@ -107,8 +107,9 @@ void give_back_mark(CsvReader& reader) {
 
 }  // namespace
 
-void begin_csv(CsvReader& reader) {
+void begin_csv(CsvReader& reader, Charset charset) {
     reader = {};
+    reader.charset = charset;
     reader.at_start = true;
     reader.state = CsvState::kRowStart;
     reader.line = 1;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "import/character_set.h"
 #include "import/record_rules.h"
 
 // A quote out of its place, found in a row.
@@ -13,14 +14,14 @@ enum class CsvFault { kNone, kQuoteInBareField, kTextAfterQuote, kQuoteNeverClos
 enum class CsvState { kRowStart, kFieldStart, kBare, kQuoted, kQuoteInQuoted };
 
 struct CsvReader {
+    Charset charset;           // of the file: its fields are kept in UTF-8
     std::size_t mark_matched;  // bytes of a byte-order mark met at the start
     bool at_start;             // no byte but those of a byte-order mark read yet
     CsvState state;
     bool cr_pending;           // a CR outside quotes, which a LF right after makes a line end
     bool field_given;          // the last read ended a field, to be dropped before the next byte
     std::size_t line;          // of the byte being read, from 1
-    // The field just ended, when a read says so: its text (bytes as the file
-    // has them), its column from 0, the line its row starts on, whether it
+    // The field just ended, when a read says so: its text (in UTF-8), its column from 0, the line its row starts on, whether it
     // ends its row, and the row's first quote fault with its column.
     FieldText field;
     std::size_t column;
@@ -30,7 +31,7 @@ struct CsvReader {
     std::size_t fault_column;
 };
 
-void begin_csv(CsvReader& reader);
+void begin_csv(CsvReader& reader, Charset charset);
 // Reads `bytes` up to the end of the next field; returns how many it used.
 // `field_ended` says whether a field ended with the last of them.
 std::size_t read_csv(CsvReader& reader, const char* bytes, std::size_t length, bool& field_ended);

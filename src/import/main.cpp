@@ -4,7 +4,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <optional>
 
+#include "import/character_set.h"
 #include "import/csv_import.h"
 #include "import/refusal_text.h"
 #include "import/vcard_import.h"
@@ -18,69 +21,108 @@ constexpr int kStatusAdded = 0;
 constexpr int kStatusRefused = 1;
 constexpr std::size_t kCheckOption = 0;
 constexpr std::size_t kFormatOption = 1;
+constexpr std::size_t kCharsetOption = 2;
 constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 constexpr ToolCommandLine kCommandLine = {
     "ledgerine-import",
-    "Usage: ledgerine-import [--check] [--format csv|vcard] [FILE]\n"
+    "Usage: ledgerine-import [--check] [--format csv|vcard] [--charset SET] [FILE]\n"
     "Adds the rows of the CSV file, or the cards of the vCard file, FILE (standard\n"
     "input when FILE is - or absent) to the list in Maillist.dat, in the current\n"
     "directory: all of them or none. A file whose first line is BEGIN:VCARD is vCard.\n"
+    "A file is read as UTF-8 when all of it is UTF-8, or else in code page 850 or\n"
+    "1252, whichever its accented letters read as.\n"
     "  --check           read and check everything, write nothing, and say what would be added\n"
     "  --format FORMAT   read the file as csv or vcard, whatever its first line\n"
+    "  --charset SET     read the file as utf-8, cp850 or cp1252, whatever its bytes\n"
     "  --help            show this help and exit\n"
     "  --version         show the version and exit\n",
-    {{"--check", '\0', false}, {"--format", '\0', true}},
+    {{"--check", '\0', false}, {"--format", '\0', true}, {"--charset", '\0', true}},
     1,
 };
 
-// Static: too large for the stack of small machines.
-CsvImport g_csv;
-VcardReader g_vcard;
-ImportRead g_read;
+// Static: too large for the stack of small machines. Which character set a file
+// is in is known only at its end, so every set it may be in reads all of it,
+// each into a read of its own, and the one the file is in is taken.
+CsvImport g_csv[kFileCharsets];
+VcardReader g_vcard[kFileCharsets];
+ImportRead g_reads[kFileCharsets];
+CharsetEvidence g_evidence;
 char g_piece[kReadSize];
 
 enum class FileFormat { kUnknown, kCsv, kVcard };
 
-// Reads the whole file into g_read, as `format` or, when unknown, as its first
-// piece shows; false, having said why, when it cannot be read. An empty file is
-// read as CSV: either adds nothing from it.
-bool read_file(const char* name, FileFormat format) {
+ImportRead& read_in(Charset charset) {
+    return g_reads[static_cast<std::size_t>(charset)];
+}
+
+// Feeds a piece to the evidence and to each read, a line at a time, so that a
+// line refused for a byte that is not UTF-8 comes among the refusals of the
+// lines around it in order.
+void read_piece(const char* bytes, std::size_t length, bool vcard, const Charset* first, const Charset* last) {
+    while (length > 0) {
+        const void* line_end = std::memchr(bytes, '\n', length);
+        std::size_t line = line_end == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(line_end) - bytes) + 1;
+        weigh_charset_piece(g_evidence, read_in(Charset::kUtf8), bytes, line);
+        for (const Charset* charset = first; charset != last; ++charset) {
+            auto at = static_cast<std::size_t>(*charset);
+            if (vcard) {
+                read_vcard_piece(g_vcard[at], g_reads[at], bytes, line);
+            } else {
+                read_csv_piece(g_csv[at], g_reads[at], bytes, line);
+            }
+        }
+        bytes += line;
+        length -= line;
+    }
+}
+
+// Reads the whole file, as `format` or, when unknown, as its first piece shows,
+// in `forced` or in each set it may be in; the set it was read in, or nothing,
+// having said why, when it cannot be read. An empty file is read as CSV: either
+// adds nothing from it.
+std::optional<Charset> read_file(const char* name, FileFormat format, std::optional<Charset> forced) {
     bool from_standard_input = name == nullptr || std::strcmp(name, "-") == 0;
     const char* shown = from_standard_input ? "standard input" : name;
     std::FILE* file = from_standard_input ? stdin : std::fopen(name, "rb");
     if (file == nullptr) {
         (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(errno));
-        return false;
+        return std::nullopt;
     }
+    const Charset* first = forced ? &kFileCharsetList[static_cast<std::size_t>(*forced)] : std::begin(kFileCharsetList);
+    const Charset* last = forced ? first + 1 : std::end(kFileCharsetList);
     std::size_t got = std::fread(g_piece, 1, sizeof g_piece, file);
     if (format == FileFormat::kUnknown) format = starts_as_vcard(g_piece, got) ? FileFormat::kVcard : FileFormat::kCsv;
     bool vcard = format == FileFormat::kVcard;
-    if (vcard) {
-        begin_vcard_read(g_vcard, g_read);
-    } else {
-        begin_csv_import(g_csv, g_read);
-    }
-    for (; got > 0; got = std::fread(g_piece, 1, sizeof g_piece, file)) {
+    begin_charset_evidence(g_evidence);
+    // The UTF-8 read holds the refusals of bytes that are not UTF-8 even when it is not run.
+    begin_import_read(read_in(Charset::kUtf8));
+    for (const Charset* charset = first; charset != last; ++charset) {
+        auto at = static_cast<std::size_t>(*charset);
         if (vcard) {
-            read_vcard_piece(g_vcard, g_read, g_piece, got);
+            begin_vcard_read(g_vcard[at], g_reads[at], *charset);
         } else {
-            read_csv_piece(g_csv, g_read, g_piece, got);
+            begin_csv_import(g_csv[at], g_reads[at], *charset);
         }
     }
+    for (; got > 0; got = std::fread(g_piece, 1, sizeof g_piece, file)) read_piece(g_piece, got, vcard, first, last);
     int error = errno;
     bool failed = std::ferror(file) != 0;
     if (!from_standard_input) (void)std::fclose(file);  // only read: nothing to lose
     if (failed) {
         (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(error));
-        return false;
+        return std::nullopt;
     }
-    if (vcard) {
-        end_vcard_read(g_vcard, g_read);
-    } else {
-        end_csv_import(g_csv, g_read);
+    end_charset_evidence(g_evidence, read_in(Charset::kUtf8));
+    for (const Charset* charset = first; charset != last; ++charset) {
+        auto at = static_cast<std::size_t>(*charset);
+        if (vcard) {
+            end_vcard_read(g_vcard[at], g_reads[at]);
+        } else {
+            end_csv_import(g_csv[at], g_reads[at]);
+        }
     }
-    return true;
+    return forced ? *forced : charset_of_file(g_evidence);
 }
 
 // Names the first refusals and counts the rest; true when there were any.
@@ -121,16 +163,25 @@ int say_unreadable_list() {
 
 // The line that says what was done, on standard output; a line that cannot be
 // written is a failure, said on standard error with what was done all the same.
-int say_done(std::size_t entries, std::size_t held, bool checking) {
-    // What the file held that no field takes is told only when there was some.
+// What the file held that no field takes, and the characters the code page
+// lacks, are told only when there were some; a check tells the set it read in.
+int say_done(const ImportRead& read, std::size_t held, bool checking, Charset charset) {
+    std::size_t entries = read.entries;
     char left_out[64] = "";
-    std::size_t others = g_read.left_out;
-    if (others > 0) {
-        (void)std::snprintf(left_out, sizeof left_out, "; %zu %s left out", others, others == 1 ? "property" : "properties");
+    if (read.left_out > 0) {
+        (void)std::snprintf(left_out, sizeof left_out, "; %zu %s left out", read.left_out,
+                            read.left_out == 1 ? "property" : "properties");
     }
+    char lacking[64] = "";
+    if (read.lacking > 0) {
+        (void)std::snprintf(lacking, sizeof lacking, "; %zu character%s 850 lacks %s %c", read.lacking,
+                            read.lacking == 1 ? "" : "s", checking ? "would become" : "became", kNoSuchCharacter);
+    }
+    char read_as[32] = "";
+    if (checking) (void)std::snprintf(read_as, sizeof read_as, "; read as %s", charset_name(charset));
     const char* holds = checking ? "the list would hold" : "the list holds";
-    bool said = std::printf("%zu %s %s%s; %s %zu\n", entries, records_word(entries),
-                            checking ? "would be added" : "added", left_out, holds, held + entries) > 0 &&
+    bool said = std::printf("%zu %s %s%s; %s %zu%s%s\n", entries, records_word(entries),
+                            checking ? "would be added" : "added", left_out, holds, held + entries, lacking, read_as) > 0 &&
                 std::fflush(stdout) == 0;
     if (said) return kStatusAdded;
     int error = errno;
@@ -140,20 +191,20 @@ int say_done(std::size_t entries, std::size_t held, bool checking) {
     return kStatusRefused;
 }
 
-// Adds the entries, or with `checking` only says what would be added. Nothing
-// to add needs no save: a list already past its limit takes nothing more.
-int add_entries(bool checking) {
-    std::size_t entries = g_read.entries;
+// Adds the entries of `read`, or with `checking` only says what would be added.
+// Nothing to add needs no save: a list already past its limit takes nothing more.
+int add_entries(const ImportRead& read, bool checking, Charset charset) {
+    std::size_t entries = read.entries;
     if (checking || entries == 0 || entries > kMaxRecords) {
         std::optional<std::size_t> held = count_file_records();
         if (!held) return say_unreadable_list();
         if (entries > 0 && *held + entries > kMaxRecords) return say_no_room(*held, entries);
-        return say_done(entries, *held, checking);
+        return say_done(read, *held, checking, charset);
     }
     std::size_t held = 0;
-    switch (append_records(g_read.records, entries, held)) {
+    switch (append_records(read.records, entries, held)) {
         case SaveResult::kSaved:
-            return say_done(entries, held, false);
+            return say_done(read, held, false, charset);
         case SaveResult::kFull:
             return say_no_room(held, entries);
         case SaveResult::kFailed:
@@ -180,10 +231,20 @@ int main(int argc, char** argv) {
             return usage_error(kCommandLine, "unknown format", named);
         }
     }
+    std::optional<Charset> forced;
+    if (const char* named = arguments.values[kCharsetOption]) {
+        for (Charset charset : kFileCharsetList) {
+            if (std::strcmp(named, charset_name(charset)) == 0) forced = charset;
+        }
+        if (!forced) return usage_error(kCommandLine, "unknown character set", named);
+    }
     // The list must be there before anything is read: the importer never creates it.
     if (!open_data_file()) return say_unreadable_list();
     int status = kStatusRefused;
-    if (read_file(arguments.operand, format) && !refused(g_read)) status = add_entries(arguments.given[kCheckOption]);
+    if (std::optional<Charset> charset = read_file(arguments.operand, format, forced)) {
+        const ImportRead& read = read_in(*charset);
+        if (!refused(read)) status = add_entries(read, arguments.given[kCheckOption], *charset);
+    }
     close_data_file();
     return status;
 }

@@ -2,6 +2,7 @@
 // refusals gathered for the user.
 #include "import/record_rules.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "record_store/code_page.h"
@@ -10,6 +11,7 @@ void begin_import_read(ImportRead& read) {
     read.entries = 0;
     read.refusal_count = 0;
     read.left_out = 0;
+    read.lacking = 0;
 }
 
 void refuse(ImportRead& read, std::size_t line, ImportProblem problem, std::size_t field, std::size_t count,
@@ -50,6 +52,12 @@ bool take_entry(ImportRead& read, std::size_t line, const FieldText* const (&fie
         if (text.nul) refuse(read, line, ImportProblem::kNul, field, 0, name, named);
     }
     if (read.refusal_count > refused) return false;
+    // A stand-in in a field that its text did not hold is a character the code page lacks.
+    for (std::size_t field = 0; field < kFieldCount; ++field) {
+        const FieldText& text = *fields[field];
+        read.lacking += static_cast<std::size_t>(std::count(texts[field], texts[field] + lengths[field], kNoSuchCharacter)) -
+                        static_cast<std::size_t>(std::count(text.bytes, text.bytes + text.length, kNoSuchCharacter));
+    }
     if (read.entries < kMaxRecords) {
         // Zeros after each text, as the entry form leaves them.
         char* record = reinterpret_cast<char*>(&read.records[read.entries]);

@@ -53,6 +53,8 @@ enum class ImportProblem {
     kOutsideCard,      // a line before, between or after the cards
     kNeverEnded,       // a card with no END:VCARD, by the line where it starts
     kNoName,           // a card with neither N nor FN
+    // A file read as UTF-8 because the user said so.
+    kNotUtf8,          // a byte on the line that is not UTF-8
     // Any entry: what the entry form could not have stored.
     kTooLong,          // `field` is longer than its limit
     kLineBreak,        // `field` holds a line feed
@@ -85,6 +87,7 @@ struct ImportRead {
     ImportRefusal refusals[kRefusalsKept];
     std::size_t refusal_count;  // every refusal, kept or not
     std::size_t left_out;       // what a file held that no field takes (a vCard's other properties)
+    std::size_t lacking;        // characters of the entries taken that the list's code page lacks
 };
 
 void begin_import_read(ImportRead& read);
@@ -97,7 +100,8 @@ void refuse(ImportRead& read, std::size_t line, ImportProblem problem, std::size
 // The eight fields of one entry, in record order, in UTF-8 (a byte that starts
 // no UTF-8 character is taken as the code page 850 byte it is). Taken as a
 // record when the entry form could have stored every one: within its limit in
-// characters, no line feed, no NUL. Otherwise each fault is refused, naming the
+// characters, no line feed, no NUL; each character the code page lacks becomes
+// kNoSuchCharacter and is counted. Otherwise each fault is refused, naming the
 // line and, for a card, its name. True when taken.
 bool take_entry(ImportRead& read, std::size_t line, const FieldText* const (&fields)[kFieldCount],
                 std::string_view name = {}, bool named = false);

@@ -52,6 +52,9 @@ void problem_words(const ImportRefusal& refusal, const char* text, char* out, st
         case ImportProblem::kNoName:
             (void)std::snprintf(out, size, "the card has no name (neither N nor FN)");
             return;
+        case ImportProblem::kNotUtf8:
+            (void)std::snprintf(out, size, "a byte that is not UTF-8");
+            return;
         case ImportProblem::kTooLong:
             (void)std::snprintf(out, size, "%s is longer than %zu characters", label, kFieldLayouts[refusal.field].limit);
             return;

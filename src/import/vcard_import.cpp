@@ -124,9 +124,10 @@ VcardProperty property_named(const VcardWord& name) {
     return VcardProperty::kOther;
 }
 
-void start_line(VcardLine& line, std::size_t at) {
+void start_line(VcardLine& line, std::size_t at, Charset charset) {
     line = {};
     line.line = at;
+    line.charset = charset;
     line.empty = true;
     line.rank.preference = kNoPreference;
 }
@@ -151,7 +152,11 @@ void take_parameter_value(VcardLine& line, const VcardWord& parameter, const Vca
     } else if (word_is(parameter, "ENCODING")) {
         line.quoted_printable = line.quoted_printable || word_is(value, "QUOTED-PRINTABLE");
     } else if (word_is(parameter, "CHARSET")) {
-        line.latin1 = word_is(value, "ISO-8859-1");
+        // The sets it can read; any other leaves the file's.
+        if (word_is(value, "UTF-8")) line.charset = Charset::kUtf8;
+        if (word_is(value, "ISO-8859-1")) line.charset = Charset::kLatin1;
+        if (word_is(value, "WINDOWS-1252")) line.charset = Charset::kCp1252;
+        if (word_is(value, "IBM850")) line.charset = Charset::kCp850;
     }
 }
 
@@ -255,14 +260,9 @@ void take_text(VcardReader& reader, char c) {
 void take_decoded(VcardReader& reader, char c) {
     VcardLine& line = reader.current;
     if (!line.taken) return;
-    unsigned char byte = static_cast<unsigned char>(c);
-    if (line.latin1 && byte >= 0x80) {
-        // ISO-8859-1 is the first 256 code points: two bytes of UTF-8 each.
-        take_text(reader, static_cast<char>(0xC0 | (byte >> 6)));
-        take_text(reader, static_cast<char>(0x80 | (byte & 0x3F)));
-        return;
-    }
-    take_text(reader, c);
+    char utf8[kLongestUtf8OfFileByte];
+    char* end = file_byte_in_utf8(line.charset, c, utf8);
+    for (const char* at = utf8; at != end; ++at) take_text(reader, *at);
 }
 
 int hex_digit(char c) {
@@ -448,7 +448,7 @@ void take_line_byte(VcardReader& reader, char c) {
 void end_logical_line(VcardReader& reader, ImportRead& read) {
     reader.break_pending = false;
     end_line(reader, read);
-    start_line(reader.current, reader.physical_line);
+    start_line(reader.current, reader.physical_line, reader.charset);
 }
 
 void step(VcardReader& reader, ImportRead& read, char c) {
@@ -486,11 +486,12 @@ void give_back_mark(VcardReader& reader, ImportRead& read) {
 
 }  // namespace
 
-void begin_vcard_read(VcardReader& reader, ImportRead& read) {
+void begin_vcard_read(VcardReader& reader, ImportRead& read, Charset charset) {
     reader = {};
+    reader.charset = charset;
     reader.at_start = true;
     reader.physical_line = 1;
-    start_line(reader.current, 1);
+    start_line(reader.current, 1, charset);
     begin_import_read(read);
 }
 

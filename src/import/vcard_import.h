@@ -5,6 +5,7 @@
 
 #include <cstddef>
 
+#include "import/character_set.h"
 #include "import/record_rules.h"
 
 // Kept of a property's name, a parameter's name or value, or BEGIN's, END's and
@@ -81,7 +82,7 @@ struct VcardLine {
     VcardRank rank;
     bool uri, text;             // VALUE=uri, VALUE=text
     bool quoted_printable;
-    bool latin1;
+    Charset charset;            // its CHARSET's, or the file's
     unsigned printable_state;   // of quoted-printable: 0, or after '=' (1) and a digit (2)
     char printable_digit;
     bool escaped;               // after a backslash
@@ -91,6 +92,7 @@ struct VcardLine {
 };
 
 struct VcardReader {
+    Charset charset;            // of the file, for a property without CHARSET
     std::size_t mark_matched;
     bool at_start;
     bool cr_pending;            // a CR, which a LF right after makes a line end
@@ -100,8 +102,8 @@ struct VcardReader {
     VcardCard card;
 };
 
-// Starts a read into `read`.
-void begin_vcard_read(VcardReader& reader, ImportRead& read);
+// Starts a read into `read` of a file in `charset`.
+void begin_vcard_read(VcardReader& reader, ImportRead& read, Charset charset);
 // Reads the next piece of the file's bytes.
 void read_vcard_piece(VcardReader& reader, ImportRead& read, const char* bytes, std::size_t length);
 // The file has ended: the last line is read, and a card left open refused.

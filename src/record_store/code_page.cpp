@@ -15,14 +15,8 @@ struct Utf8Bytes {
 constexpr std::array<Utf8Bytes, kUpperHalf> utf8_of_upper_bytes() {
     std::array<Utf8Bytes, kUpperHalf> table{};
     for (std::size_t i = 0; i < kUpperHalf; ++i) {
-        char32_t c = kCodePage850[i];
         Utf8Bytes& out = table[i];
-        if (c < 0x800) {
-            out = {2, {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F)), 0}};
-        } else {
-            out = {3, {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                       static_cast<char>(0x80 | (c & 0x3F))}};
-        }
+        out.length = static_cast<unsigned char>(code_point_to_utf8(kCodePage850[i], out.bytes) - out.bytes);
     }
     return table;
 }
@@ -53,15 +47,7 @@ char list_byte_of(char32_t c) {
     return kNoSuchCharacter;
 }
 
-// What a valid character starting with `lead` is: its length, the range its
-// second byte must lie in (which rules out overlong forms, surrogates and code
-// points past U+10FFFF), and the bits the lead byte carries. Length 0: no lead byte.
-struct Utf8Lead {
-    std::size_t length;
-    unsigned char second_low;
-    unsigned char second_high;
-    char32_t bits;
-};
+}  // namespace
 
 Utf8Lead utf8_lead(unsigned char lead) {
     if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF, lead & 0x1Fu};
@@ -73,8 +59,6 @@ Utf8Lead utf8_lead(unsigned char lead) {
     if (lead == 0xF4) return {4, 0x80, 0x8F, 4};
     return {0, 0, 0, 0};
 }
-
-}  // namespace
 
 char* list_to_utf8(std::string_view text, char* out) {
     for (char c : text) {

@@ -38,6 +38,36 @@ constexpr std::size_t kLongestUtf8OfByte =
     utf8_length(*std::max_element(std::begin(kCodePage850), std::end(kCodePage850)));
 static_assert(kLongestUtf8OfByte == 3, "code page 850 lies in the Basic Multilingual Plane");
 
+// Writes the UTF-8 of `c` at `out`, which has room for utf8_length(c) bytes;
+// returns the end of what it wrote.
+constexpr char* code_point_to_utf8(char32_t c, char* out) {
+    std::size_t length = utf8_length(c);
+    if (length == 1) {
+        *out++ = static_cast<char>(c);
+        return out;
+    }
+    // The lead byte: as many high bits as bytes, then what is left of the code point.
+    constexpr unsigned char kLeads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    *out++ = static_cast<char>(kLeads[length] | (c >> (6 * (length - 1))));
+    for (std::size_t shift = 6 * (length - 1); shift > 0; shift -= 6) {
+        *out++ = static_cast<char>(0x80 | ((c >> (shift - 6)) & 0x3F));
+    }
+    return out;
+}
+
+// What a valid UTF-8 character starting with `lead` is: its length, the range
+// its second byte must lie in (which rules out overlong forms, surrogates and
+// code points past U+10FFFF), and the bits the lead byte carries. Length 0: no
+// lead byte.
+struct Utf8Lead {
+    std::size_t length;
+    unsigned char second_low;
+    unsigned char second_high;
+    char32_t bits;
+};
+
+Utf8Lead utf8_lead(unsigned char lead);
+
 // The UTF-8 byte-order mark, which some files start with and some readers want.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
