@@ -137,9 +137,11 @@ void weigh_charset_piece(CharsetEvidence& evidence, ImportRead& utf8_read, const
         unsigned char byte = static_cast<unsigned char>(bytes[at]);
         weigh_utf8(evidence, utf8_read, byte);
         if (evidence.one_back >= kUpperHalf) {
-            for (Charset charset : {Charset::kCp850, Charset::kCp1252}) {
-                std::size_t& count = evidence.accented_between_letters[charset == Charset::kCp1252 ? 1 : 0];
-                if (accented_between_letters(charset, evidence.two_back, evidence.one_back, byte)) ++count;
+            if (accented_between_letters(Charset::kCp850, evidence.two_back, evidence.one_back, byte)) {
+                ++evidence.accented_between_letters[0];
+            }
+            if (accented_between_letters(Charset::kCp1252, evidence.two_back, evidence.one_back, byte)) {
+                ++evidence.accented_between_letters[1];
             }
         }
         evidence.two_back = evidence.one_back;

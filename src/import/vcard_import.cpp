@@ -258,7 +258,7 @@ void take_text(VcardReader& reader, char c) {
 
 // A byte of the value as the transfer encoding and the character set give it.
 void take_decoded(VcardReader& reader, char c) {
-    VcardLine& line = reader.current;
+    const VcardLine& line = reader.current;
     if (!line.taken) return;
     char utf8[kLongestUtf8OfFileByte];
     char* end = file_byte_in_utf8(line.charset, c, utf8);

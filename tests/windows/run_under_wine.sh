@@ -162,6 +162,24 @@ windows_said=$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine
 check "import: the vCards, what it says, and its status" "$posix_said" "$windows_said"
 check "import: the vCards, the list they came from" "$(od -c < "$scratch/list-before")" "$(list_bytes "$scratch/drive-a")"
 
+# A spreadsheet's plain CSV, in 1252 (\xe9 is é, \xc9 É, \x80 €): both read it
+# in 1252, and the euro sign becomes ?; the check says so.
+printf 'Last Name,First Name,Address,City,Province Code,Postal Code,Telephone Number,Year & Model\r\n%s\r\n' \
+  $'Gagn\xe9,Ren\xe9e,12 rue Sainte-Th\xe9r\xe8se,Montr\xe9al,QC,H2X 1K9,,\x80' $'L\xc9VESQUE,,,L\xc9VIS,QC,,,' \
+  > "$scratch/excel.csv"
+: > "$scratch/drive-a/Maillist.dat"
+: > "$scratch/card-imported/Maillist.dat"
+for arguments in --check ""; do
+  posix_said=$(cd "$scratch/card-imported" && "${posix_program%/*}/ledgerine-import" $arguments < "$scratch/excel.csv"; echo "[$?]")
+  windows_said=$(cd "$scratch" && timeout 60 "$loader" "$scratch/drive-a/ledgerine-import.exe" $arguments < "$scratch/excel.csv" \
+    2>>"$scratch/errors" | tr -d '\r'; echo "[${PIPESTATUS[0]}]")
+  check "import: a CSV in 1252 ${arguments:-added}, what it says, and its status" "$posix_said" "$windows_said"
+done
+check "import: a CSV in 1252, read as 1252" "1" "$(grep -c 'read as cp1252' <<< "$(cd "$scratch/card-imported" &&
+  "${posix_program%/*}/ledgerine-import" --check < "$scratch/excel.csv")")"
+check "import: a CSV in 1252, the list of the POSIX importer" "$(list_bytes "$scratch/card-imported")" \
+  "$(list_bytes "$scratch/drive-a")"
+
 same_as_posix "print" 'p\nSmith\nq\n'
 printed=$(printf '%s' "${demo_smith_jobs[@]}" | sed 's/$/\r/'; echo .)
 printed=${printed%.}
