@@ -269,6 +269,7 @@ TEST(VcardReaderTest, RefusalsNameTheLineTheCardAndTheField) {
 
 struct CharsetCase {
     const char* name;
+    bool vcard;  // its lines unfolded
     std::string file;
     Charset charset;
     std::vector<std::string> refusals;  // of the file read as UTF-8
@@ -279,24 +280,34 @@ struct CharsetCase {
 // be cut between two pieces.
 TEST(CharsetEvidenceTest, EverySplitWeighsTheSame) {
     const CharsetCase cases[] = {
-        {"UTF-8 throughout, with a byte-order mark and a four-byte character",
+        {"UTF-8 throughout, with a byte-order mark and a four-byte character", false,
          kBom + "Montr\xC3\xA9" "al,\xF0\x9F\x98\x80\n", Charset::kUtf8, {}},
-        {"850's lower case between letters (\xE9 bec, Ú in 850, is 1252's only sign, against two)",
+        {"850's lower case between letters, twice, against 1252's once (Montréal)", false,
          "Qu\x82" "bec,C\x93t\x82,Lef\x8A" "bvre\nMontr\xE9" "al\n", Charset::kCp850,
          {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8"}},
-        {"1252's upper case between letters outweighs 850's one", "L\xC9VIS,QU\xC9" "BEC\r\nQu\x82" "bec", Charset::kCp1252,
+        {"1252's upper case between letters outweighs 850's one", false, "L\xC9VIS,QU\xC9" "BEC\r\nQu\x82" "bec", Charset::kCp1252,
          {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8"}},
-        {"letters of two cases, or none, around the byte: a tie", "Montr\xC9" "al,L\xE9vis,\xE9t\xE9,\xA3",
+        {"letters of two cases, or none, around the byte: a tie", false, "Montr\xC9" "al,L\xE9vis,\xE9t\xE9,\xA3",
          Charset::kCp850, {"line 1: a byte that is not UTF-8"}},
-        {"characters cut short, by a byte and by the end of the file; an overlong form and a surrogate",
+        {"characters cut short, by a byte and by the end of the file; an overlong form and a surrogate", false,
          "a\xC3\nb\xE0\x80\xAF\nc\xED\xA0\x80\nd\xE2\x82", Charset::kCp850,
          {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8", "line 3: a byte that is not UTF-8",
           "line 4: a byte that is not UTF-8"}},
+        {"a vCard folded inside a character, by CR LF and a space, by LF and a tab", true,
+         "N:Fran\xC3\r\n \xA7ois;\r\nFN:Fran\xC3\n\t\xA7ois\r\n", Charset::kUtf8, {}},
+        {"the same read as CSV: lines as they are", false, "N:Fran\xC3\r\n \xA7ois;\r\n", Charset::kCp850,
+         {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8"}},
+        {"a vCard line end that does not fold cuts a character; a lone CR is no line end", true,
+         "N:a\xC3\r\nb\r\rFN:\xC3\r\xA9\n", Charset::kCp850,
+         {"line 1: a byte that is not UTF-8", "line 2: a byte that is not UTF-8"}},
+        {"an accented letter after a fold stands between the letters of the one line", true, "ADR:;;;Montr\r\n \xE9" "al\r\n",
+         Charset::kCp1252, {"line 2: a byte that is not UTF-8"}},
     };
     static CharsetEvidence evidence;
     static ImportRead refused;
+    static bool unfold = false;
     auto weigh = [](const std::string& file, const std::vector<std::size_t>& cuts) {
-        begin_charset_evidence(evidence);
+        begin_charset_evidence(evidence, unfold);
         begin_import_read(refused);
         std::size_t from = 0;
         for (std::size_t cut : cuts) {
@@ -312,6 +323,7 @@ TEST(CharsetEvidenceTest, EverySplitWeighsTheSame) {
     };
     for (const CharsetCase& c : cases) {
         SCOPED_TRACE(c.name);
+        unfold = c.vcard;
         const Outcome whole = weigh(c.file, {});
         std::vector<std::string> expected = c.refusals;
         expected.emplace_back(charset_name(c.charset));

@@ -219,6 +219,9 @@ if GROUP == "vcard":
              b"1 record would be added; 1 property left out; the list would hold 1; read as utf-8\n", b"", b""),
             ("a byte-order mark, a blank line and BEGIN in lower case", b"", b"\xef\xbb\xbf\r\n" + CARD.replace(b"BEGIN", b"begin"),
              [], "C", 0, b"1 record added; 1 property left out; the list holds 1\n", b"", JEAN),
+            ("folds inside a character: the file is UTF-8 all the same", b"",
+             CARD.replace(b"N:Tr\xc3\xa9", b"N:Tr\xc3\r\n \xa9").replace(b"Elm Avenue", b"Elm Av\r\n\tenue"), [], "C", 0,
+             b"1 record added; 1 property left out; the list holds 1\n", b"", JEAN),
             ("a vCard file read as CSV", b"", CARD, ["--format", "csv"], "C", 1, b"",
              b'ledgerine-import: line 1: unknown column "BEGIN:VCARD" in the header\n', b""),
             ("an empty file read as vCard", SMITH, b"", ["--format=vcard"], "C", 0, b"0 records added; the list holds 1\n", b"", SMITH),
@@ -235,7 +238,7 @@ if GROUP == "vcard":
         if (run.returncode, run.stdout, run.stderr[:len(err)], got) != (status, out, err, after):
             failures.append(f"vCard, {name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}, "
                             f"list {got!r}")
-    finish(failures, "8 vCard imports")
+    finish(failures, "9 vCard imports")
 
 if GROUP == "files":
     # The list must be there, and the file readable; neither is created or touched.

@@ -96,6 +96,21 @@ void weigh_utf8(CharsetEvidence& evidence, ImportRead& utf8_read, unsigned char 
     evidence.character_line = evidence.line;
 }
 
+// One byte of the text, against UTF-8 and for the accented letters.
+void weigh_byte(CharsetEvidence& evidence, ImportRead& utf8_read, unsigned char byte) {
+    weigh_utf8(evidence, utf8_read, byte);
+    if (evidence.one_back >= kUpperHalf) {
+        if (accented_between_letters(Charset::kCp850, evidence.two_back, evidence.one_back, byte)) {
+            ++evidence.accented_between_letters[0];
+        }
+        if (accented_between_letters(Charset::kCp1252, evidence.two_back, evidence.one_back, byte)) {
+            ++evidence.accented_between_letters[1];
+        }
+    }
+    evidence.two_back = evidence.one_back;
+    evidence.one_back = byte;
+}
+
 }  // namespace
 
 const char* charset_name(Charset charset) {
@@ -126,31 +141,39 @@ void append_file_byte(FieldText& field, Charset charset, char c) {
     for (const char* at = utf8; at != end; ++at) append_to_field(field, *at);
 }
 
-void begin_charset_evidence(CharsetEvidence& evidence) {
+void begin_charset_evidence(CharsetEvidence& evidence, bool unfold) {
     evidence = {};
+    evidence.unfold = unfold;
     evidence.valid_utf8 = true;
     evidence.line = 1;
 }
 
 void weigh_charset_piece(CharsetEvidence& evidence, ImportRead& utf8_read, const char* bytes, std::size_t length) {
+    using HeldEnd = CharsetEvidence::HeldEnd;
     for (std::size_t at = 0; at < length; ++at) {
         unsigned char byte = static_cast<unsigned char>(bytes[at]);
-        weigh_utf8(evidence, utf8_read, byte);
-        if (evidence.one_back >= kUpperHalf) {
-            if (accented_between_letters(Charset::kCp850, evidence.two_back, evidence.one_back, byte)) {
-                ++evidence.accented_between_letters[0];
+        if (byte == '\n') ++evidence.line;
+        if (evidence.unfold) {
+            HeldEnd held = evidence.held_end;
+            evidence.held_end = HeldEnd::kNone;
+            if (held == HeldEnd::kLf && (byte == ' ' || byte == '\t')) continue;  // a fold: neither is text
+            if (byte == '\n' && held != HeldEnd::kLf) {
+                evidence.held_end = HeldEnd::kLf;
+                continue;
             }
-            if (accented_between_letters(Charset::kCp1252, evidence.two_back, evidence.one_back, byte)) {
-                ++evidence.accented_between_letters[1];
+            // A line end breaks a character and parts letters alike, whatever its bytes.
+            if (held != HeldEnd::kNone) weigh_byte(evidence, utf8_read, '\n');
+            if (byte == '\r' || byte == '\n') {
+                evidence.held_end = byte == '\r' ? HeldEnd::kCr : HeldEnd::kLf;
+                continue;
             }
         }
-        evidence.two_back = evidence.one_back;
-        evidence.one_back = byte;
-        if (byte == '\n') ++evidence.line;
+        weigh_byte(evidence, utf8_read, byte);
     }
 }
 
 void end_charset_evidence(CharsetEvidence& evidence, ImportRead& utf8_read) {
+    if (evidence.held_end != CharsetEvidence::HeldEnd::kNone) weigh_byte(evidence, utf8_read, '\n');
     if (evidence.continuations_due > 0) {
         evidence.continuations_due = 0;
         refuse_line(evidence, utf8_read, evidence.character_line);

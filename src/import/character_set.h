@@ -29,6 +29,11 @@ void append_file_byte(FieldText& field, Charset charset, char c);
 
 // What the whole file's bytes say of its character set, gathered as they come.
 struct CharsetEvidence {
+    // A vCard's line folded by a line end and a space or tab is weighed as the
+    // one line it is: an address book may fold inside a character. The line
+    // end held until the next byte says whether it folds.
+    bool unfold;
+    enum class HeldEnd { kNone, kCr, kLf } held_end;
     // UTF-8: continuation bytes still due, the range the next one must lie in,
     // and the line the character they continue starts on.
     std::size_t continuations_due;
@@ -46,7 +51,7 @@ struct CharsetEvidence {
     std::size_t accented_between_letters[2];
 };
 
-void begin_charset_evidence(CharsetEvidence& evidence);
+void begin_charset_evidence(CharsetEvidence& evidence, bool unfold);
 // Takes the next piece of the file. Each line holding a byte that is not UTF-8
 // is refused in `utf8_read`, the read of the file as UTF-8, once.
 void weigh_charset_piece(CharsetEvidence& evidence, ImportRead& utf8_read, const char* bytes, std::size_t length);

@@ -94,7 +94,7 @@ std::optional<Charset> read_file(const char* name, FileFormat format, std::optio
     std::size_t got = std::fread(g_piece, 1, sizeof g_piece, file);
     if (format == FileFormat::kUnknown) format = starts_as_vcard(g_piece, got) ? FileFormat::kVcard : FileFormat::kCsv;
     bool vcard = format == FileFormat::kVcard;
-    begin_charset_evidence(g_evidence);
+    begin_charset_evidence(g_evidence, vcard);
     // The UTF-8 read holds the refusals of bytes that are not UTF-8 even when it is not run.
     begin_import_read(read_in(Charset::kUtf8));
     for (const Charset* charset = first; charset != last; ++charset) {
