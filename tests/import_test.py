@@ -116,6 +116,8 @@ if GROUP == "csv":
          [f"line {n}: 1 field, where the header names 8" for n in range(2, 22)] + ["1 more problem"]),
         ("rows that would take the list past 100", SMITH * 99, HEADER + SMITH_ROW + b"\n" + SMITH_ROW,
          ["the list holds 99 records and takes 100 at the most: only 1 of the 2 records fit; nothing was added"]),
+        ("101 rows onto an empty list: the last is read but not kept", b"", HEADER + (SMITH_ROW + b"\r\n") * 101,
+         ["the list holds 0 records and takes 100 at the most: only 100 of the 101 records fit; nothing was added"]),
         ("a row onto a full list", SMITH * 100, HEADER + SMITH_ROW,
          ["the list holds 100 records and takes 100 at the most: there is no room for 1 more; nothing was added"]),
     ]
