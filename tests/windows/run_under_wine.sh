@@ -164,9 +164,9 @@ check "import: the vCards, the list they came from" "$(od -c < "$scratch/list-be
 
 # A spreadsheet's plain CSV, in 1252 (\xe9 is é, \xc9 É, \x80 €): both read it
 # in 1252, and the euro sign becomes ?; the check says so.
-printf 'Last Name,First Name,Address,City,Province Code,Postal Code,Telephone Number,Year & Model\r\n%s\r\n' \
-  $'Gagn\xe9,Ren\xe9e,12 rue Sainte-Th\xe9r\xe8se,Montr\xe9al,QC,H2X 1K9,,\x80' $'L\xc9VESQUE,,,L\xc9VIS,QC,,,' \
-  > "$scratch/excel.csv"
+{ printf 'Last Name,First Name,Address,City,Province Code,Postal Code,Telephone Number,Year & Model\r\n'
+  printf '%s\r\n' $'Gagn\xe9,Ren\xe9e,12 rue Sainte-Th\xe9r\xe8se,Montr\xe9al,QC,H2X 1K9,,\x80' $'L\xc9VESQUE,,,L\xc9VIS,QC,,,'
+} > "$scratch/excel.csv"
 : > "$scratch/drive-a/Maillist.dat"
 : > "$scratch/card-imported/Maillist.dat"
 for arguments in --check ""; do
@@ -179,6 +179,8 @@ check "import: a CSV in 1252, read as 1252" "1" "$(grep -c 'read as cp1252' <<< 
   "${posix_program%/*}/ledgerine-import" --check < "$scratch/excel.csv")")"
 check "import: a CSV in 1252, the list of the POSIX importer" "$(list_bytes "$scratch/card-imported")" \
   "$(list_bytes "$scratch/drive-a")"
+# The demo list again, for the print below.
+cp "$scratch/list-before" "$scratch/drive-a/Maillist.dat"
 
 same_as_posix "print" 'p\nSmith\nq\n'
 printed=$(printf '%s' "${demo_smith_jobs[@]}" | sed 's/$/\r/'; echo .)
