@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string_view>
 
 #include "record_store/code_page.h"
 
@@ -132,6 +133,8 @@ char* file_byte_in_utf8(Charset charset, char c, char* out) {
         *out++ = c;
         return out;
     }
+    // The list's own code page by the conversion the console and the exporter use.
+    if (charset == Charset::kCp850) return list_to_utf8(std::string_view(&c, 1), out);
     return code_point_to_utf8(character_of(charset, static_cast<unsigned char>(c)), out);
 }
 
