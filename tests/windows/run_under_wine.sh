@@ -4,17 +4,22 @@
 # status and the data file must be the POSIX program's, and the printed bytes,
 # the exporter's CSV and the importer's list as they should be; and in a console
 # of another code page, what the program does to it. Where this machine runs
-# 32-bit x86 code, the 32-bit archive is used; elsewhere the 64-bit one, under
-# wine64. Installs what it needs; anything that keeps the check from running fails it.
+# 32-bit x86 code and wine's i386 packages install, the 32-bit archive is used;
+# elsewhere the 64-bit one, under wine64, and the first line says why. Either
+# way the 32-bit archive's programs are checked to be 32-bit. Installs what it
+# needs; anything that keeps the check from running fails it.
 # Usage: run_under_wine.sh WIN32_ZIP WIN64_ZIP POSIX_PROGRAM
 # (LEDGERINE_WINE_BITS=64 runs the twin even where 32-bit code runs.)
 set -uo pipefail
 posix_program=$(readlink -f "$3")
 checks_name=wine
 source "$(dirname "$0")/../shell/checks.sh"
-install_packages() {
-  { apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$@"; } > "$scratch/apt.log" 2>&1 ||
-    { tail -n 20 "$scratch/apt.log"; fail "could not install $*"; }
+source "$(dirname "$0")/../shell/apt.sh"
+# Installs PACKAGE...; what apt said is kept in apt.log and shown on a failure.
+install_packages() {  # package...
+  { apt_update; apt_install "$@"; } > "$scratch/apt.log" 2>&1 && return 0
+  tail -n 20 "$scratch/apt.log"
+  return 1
 }
 
 scratch=$(mktemp -d)
@@ -26,32 +31,51 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The 32-bit loader of the C library answers only where 32-bit x86 code can run.
-if [ "${LEDGERINE_WINE_BITS:-}" != 64 ] && /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
+# Why the 32-bit program cannot run here, or nothing where it can: the 32-bit
+# loader of the C library answers only where 32-bit x86 code can run, and wine's
+# i386 packages may be missing from a mirror caught mid-sync.
+why_not_32_bits() {
+  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then
+    echo "LEDGERINE_WINE_BITS=64"
+  elif [ ! -e /lib/ld-linux.so.2 ]; then
+    echo "the 32-bit C library is not installed here, so no 32-bit program can start"
+  elif ! /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
+    echo "this machine does not run 32-bit x86 code"
+  elif [ ! -x /usr/lib/wine/wine ] && ! { dpkg --print-foreign-architectures | grep -qx i386 ||
+                                           dpkg --add-architecture i386; }; then
+    echo "dpkg would not add the i386 architecture"
+  elif [ ! -x /usr/lib/wine/wine ] && ! install_packages wine wine32:i386 > "$scratch/wine32.log"; then
+    echo "wine's i386 packages could not be installed (apt-get install wine32:i386 failed)"
+  fi
+}
+
+why=$(why_not_32_bits)
+if [ -z "$why" ]; then
   archive=$1
   loader=/usr/lib/wine/wine
   export WINEARCH=win32
   echo "wine: running the 32-bit program from $1: this machine runs 32-bit x86 code"
-  if [ ! -x "$loader" ]; then
-    dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 || fail "dpkg would not add i386"
-    install_packages wine wine32:i386
-  fi
 else
   archive=$2
   loader=/usr/lib/wine/wine64
   export WINEARCH=win64
-  if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then
-    why="LEDGERINE_WINE_BITS=64"
-  elif [ ! -e /lib/ld-linux.so.2 ]; then
-    why="the 32-bit C library is not installed here, so no 32-bit program can start"
-  else
-    why="this machine does not run 32-bit x86 code"
-  fi
-  echo "wine: running the 64-bit twin from $2 under wine64: $why"
-  [ -x "$loader" ] || install_packages wine wine64
+  echo "wine: the 32-bit program was not run, but the 64-bit twin from $2 under wine64: $why"
+  [ -f "$scratch/wine32.log" ] && cat "$scratch/wine32.log"
+  [ -x "$loader" ] || install_packages wine wine64 || fail "could not install wine wine64"
 fi
 [ -f "$archive" ] || fail "$archive is not built (make windows)"
-command -v unzip > /dev/null || install_packages unzip
+command -v unzip > /dev/null || install_packages unzip || fail "could not install unzip"
+command -v objdump > /dev/null || install_packages binutils || fail "could not install binutils"
+
+# The 32-bit archive is checked even where only its twin runs: every program in
+# it is a 32-bit Windows program.
+[ -f "$1" ] || fail "$1 is not built (make windows)"
+mkdir -p "$scratch/win32"
+unzip -q "$1" -d "$scratch/win32" || fail "cannot unzip $1"
+for program in "$scratch"/win32/*.exe; do
+  check "32-bit archive: ${program##*/} is a 32-bit Windows program" "file format pei-i386" \
+    "$(objdump -f "$program" | grep -o 'file format .*')"
+done
 
 # A fresh prefix, so that nothing of an earlier wine set-up is used.
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all
