@@ -2,10 +2,14 @@
 # The index is fetched up to three times, a minute apart; a fetch that still
 # fails is no failure by itself, as the index already on the machine may serve.
 # Only an install that fails fails, and it names what it could not install.
-# Source it; APT_RETRY_SECONDS sets the pause between fetches (60).
+# The index is fetched once a run, however many installs follow. Source it;
+# APT_RETRY_SECONDS sets the pause between fetches (60).
 
+apt_index_fetched=
 apt_update() {
   local try
+  [ -n "$apt_index_fetched" ] && return 0
+  apt_index_fetched=yes
   for try in 1 2 3; do
     apt-get update -qq && return 0
     if [ "$try" -lt 3 ]; then

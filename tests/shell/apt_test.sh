@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The installs of CI and the checks, against an apt-get that fails as a mirror
-# caught mid-sync does: the index is fetched again, a fetch that never succeeds
-# still lets the install be tried, and only a failed install fails, naming it.
+# caught mid-sync does: the index is fetched again (once a run, however often
+# it is asked for), a fetch that never succeeds still lets the install be
+# tried, and only a failed install fails, naming it.
 set -uo pipefail
 checks_name=apt
 source "$(dirname "$0")/checks.sh"
@@ -29,7 +30,7 @@ PATH="$scratch/bin:$PATH"
 while read -r failing install_fails fetches installs status; do
   : > "$scratch/log"
   said=$(APT_LOG="$scratch/log" FAIL_UPDATES=$failing FAIL_INSTALL=${install_fails#no} \
-           bash -c 'source "$1"; apt_update && apt_install --no-install-recommends wine32:i386' _ \
+           bash -c 'source "$1"; apt_update && apt_update && apt_install --no-install-recommends wine32:i386' _ \
            "$(dirname "$0")/apt.sh" 2>&1)
   got=$?
   row="$failing failed fetches, install ${install_fails}"

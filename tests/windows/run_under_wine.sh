@@ -31,25 +31,27 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Why the 32-bit program cannot run here, or nothing where it can: the 32-bit
+# Sets why to the reason the 32-bit program cannot run here, or to nothing where
+# it can; in this shell, so that the index is fetched once a run. The 32-bit
 # loader of the C library answers only where 32-bit x86 code can run, and wine's
 # i386 packages may be missing from a mirror caught mid-sync.
 why_not_32_bits() {
+  why=
   if [ "${LEDGERINE_WINE_BITS:-}" = 64 ]; then
-    echo "LEDGERINE_WINE_BITS=64"
+    why="LEDGERINE_WINE_BITS=64"
   elif [ ! -e /lib/ld-linux.so.2 ]; then
-    echo "the 32-bit C library is not installed here, so no 32-bit program can start"
+    why="the 32-bit C library is not installed here, so no 32-bit program can start"
   elif ! /lib/ld-linux.so.2 --version > /dev/null 2>&1; then
-    echo "this machine does not run 32-bit x86 code"
+    why="this machine does not run 32-bit x86 code"
   elif [ ! -x /usr/lib/wine/wine ] && ! { dpkg --print-foreign-architectures | grep -qx i386 ||
                                            dpkg --add-architecture i386; }; then
-    echo "dpkg would not add the i386 architecture"
+    why="dpkg would not add the i386 architecture"
   elif [ ! -x /usr/lib/wine/wine ] && ! install_packages wine wine32:i386 > "$scratch/wine32.log"; then
-    echo "wine's i386 packages could not be installed (apt-get install wine32:i386 failed)"
+    why="wine's i386 packages could not be installed (apt-get install wine32:i386 failed)"
   fi
 }
 
-why=$(why_not_32_bits)
+why_not_32_bits
 if [ -z "$why" ]; then
   archive=$1
   loader=/usr/lib/wine/wine
