@@ -11,6 +11,11 @@
 
 #include "platform/platform.h"
 #include "record_store/code_page.h"
+#include "record_store/customer_record.h"
+
+// The editor of a terminal recalls the run's latest lines: as many as entering
+// a whole list takes, a command and the fields of each record.
+static_assert(kConsoleHistoryLines == kMaxRecords * (kFieldCount + 1), "the history holds a full list's entry");
 
 namespace {
 
@@ -55,12 +60,24 @@ void write_screen(const char* bytes, std::size_t length) {
     (void)std::fwrite(bytes, 1, length, stdout);
 }
 
+// Everything on the screen up to its last line end goes out; the rest, the
+// prompt the program waits at, is handed to the console's read to show.
+std::string_view put_out_all_but_prompt() {
+    std::size_t line_start = g_screen_used;
+    while (line_start > 0 && g_screen[line_start - 1] != '\n') --line_start;
+    write_screen(g_screen, line_start);
+    (void)std::fflush(stdout);
+    std::string_view prompt(g_screen + line_start, g_screen_used - line_start);
+    g_screen_used = 0;  // the prompt stays in place: nothing is written while the console is read
+    return prompt;
+}
+
 // Reads the console into the buffer once. A character cut by the read before
 // is joined with its end; one cut by the end of the input is taken byte by byte.
 void read_console() {
     std::size_t cut = g_input.cut_length;
     std::memcpy(g_input.bytes, g_input.cut, cut);
-    std::size_t got = platform_read_console(g_input.bytes + cut, kInputBufferSize - cut);
+    std::size_t got = platform_read_console(put_out_all_but_prompt(), g_input.bytes + cut, kInputBufferSize - cut);
     g_input.next = 0;
     g_input.end = cut + got;
     g_input.ended = got == 0;
@@ -74,8 +91,7 @@ void read_console() {
 bool refill_input() {
     while (g_input.next >= g_input.end) {
         if (g_input.ended) return false;
-        // About to wait: everything written so far must be on the screen first.
-        flush_screen();
+        // About to wait: everything written so far goes on the screen first.
         read_console();
     }
     return true;
@@ -160,6 +176,11 @@ void write_text(std::string_view text) {
     }
     std::memcpy(g_screen + g_screen_used, text.data(), text.size());
     g_screen_used += text.size();
+}
+
+void end_console() {
+    flush_screen();
+    platform_end_console();
 }
 
 void flush_screen() {

@@ -53,3 +53,6 @@ bool ask_last_name(ConsoleLine& name);
 // wait for input and the end of the program do.
 void write_text(std::string_view text);
 void flush_screen();
+
+// The end of the run: the screen put out, and the console let go.
+void end_console();

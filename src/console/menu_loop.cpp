@@ -27,7 +27,7 @@ constexpr const char* kMenuText =
 
 // Every record is already on the disk; the screen is all that is left to finish.
 int end_program() {
-    flush_screen();
+    end_console();
     close_data_file();
     return kStatusDone;
 }

@@ -29,9 +29,22 @@ void platform_prepare_console();
 //   platform_prepare_console).
 bool platform_console_speaks_utf8();
 
-// Reads what the console has for us, waiting when it has nothing; returns the
-// number of bytes read, 0 once the input has ended (or cannot be read).
-std::size_t platform_read_console(char* buffer, std::size_t capacity);
+// Shows `prompt`, the screen's last line that the program has written but not
+// yet put out, and reads what the console has for us, waiting when it has
+// nothing; returns the number of bytes read, 0 once the input has ended (or
+// cannot be read).
+// - POSIX: where standard input and output are a terminal, a line at a time
+//   through the line editor, which is told the prompt so that a line longer than
+//   the terminal wraps and edits right; elsewhere as it comes.
+// - Windows: as it comes; a console's line input edits by itself.
+std::size_t platform_read_console(std::string_view prompt, char* buffer, std::size_t capacity);
+
+// How many of the run's lines the editor keeps for Up and Down.
+constexpr int kConsoleHistoryLines = 900;
+
+// Lets the console go at the end of the run: on POSIX the editor, if it was
+// started, puts the terminal back as it found it.
+void platform_end_console();
 
 constexpr int kNoFile = -1;
 

@@ -5,7 +5,6 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <poll.h>
 #include <signal.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -150,21 +149,6 @@ bool platform_console_speaks_utf8() {
     bool utf8 = std::setlocale(LC_CTYPE, "") != nullptr && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
     (void)std::setlocale(LC_CTYPE, "C");  // cannot fail: the C locale is always there
     return utf8;
-}
-
-std::size_t platform_read_console(char* buffer, std::size_t capacity) {
-    for (;;) {
-        ssize_t got = read(STDIN_FILENO, buffer, capacity);
-        if (got >= 0) return static_cast<std::size_t>(got);
-        if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            // Standard input was left non-blocking by whoever started us: wait as a
-            // blocking read would.
-            pollfd wait_for{STDIN_FILENO, POLLIN, 0};
-            if (poll(&wait_for, 1, -1) >= 0 || errno == EINTR) continue;
-        }
-        return 0;
-    }
 }
 
 int platform_open_data_file() {

@@ -130,11 +130,15 @@ bool platform_console_speaks_utf8() {
     return false;
 }
 
-std::size_t platform_read_console(char* buffer, std::size_t capacity) {
+std::size_t platform_read_console(std::string_view prompt, char* buffer, std::size_t capacity) {
+    (void)std::fwrite(prompt.data(), 1, prompt.size(), stdout);
+    (void)std::fflush(stdout);
     unsigned count = static_cast<unsigned>(capacity < kLargestTransfer ? capacity : kLargestTransfer);
     int got = _read(0, buffer, count);
     return got > 0 ? static_cast<std::size_t>(got) : 0;
 }
+
+void platform_end_console() {}
 
 int platform_open_data_file() {
     int file = _open(kDataFileName, _O_RDWR | _O_BINARY | _O_NOINHERIT);
