@@ -1,12 +1,17 @@
 // The running program, case by case: the data file before and what is typed;
 // then the screen, the exit status, the data file and the print jobs, each byte
-// for byte. Menu, views, entry form, printing and the end of input.
+// for byte. Menu, views, entry form, printing and the end of input; each case a
+// test of its own.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
 
 #include "console/console_io.h"
 #include "console/menu_loop.h"
@@ -71,22 +76,13 @@ ProgramCase each_limit_case() {
     return c;
 }
 
-using ProgramTest = ScratchTest;
+// Under a UTF-8 locale: the list in code page 850 (é is 0x82), the screen,
+// the typing and the printed job in UTF-8.
+const std::string kGagne = record_bytes({"Gagn\x82", "Ren\x82" "e", "12 rue Sainte-Th\x82r\x8Ase", "Montr\x82" "al", "QC",
+                                         "H2X1K", "514", "1998 \xC9\xCD"});
 
-TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
-    std::string no_nul = kBrownAnn;
-    const std::string twenty(20, 'L');
-    no_nul.replace(0, 20, twenty);
-    std::string empty_last = kBrownAnn;
-    empty_last[0] = '\0';
-    // The CR is the last byte of the first read of the input, its LF the first of the next.
-    const std::string before_cr = "\ns\nSmith";
-    const std::string split_crlf = "s\n" + std::string(kInputBufferSize - 1 - 2 - before_cr.size(), 'A') + before_cr;
-    const std::string unfinished = kSmithAnswers.substr(0, kSmithAnswers.size() - 1);
-    const std::string before_limit = records(64) + "\n";
-    const std::string short_piece = records(3) + std::string(38, ' ') + "Lane";  // 450 bytes
-
-    const ProgramCase cases[] = {
+std::vector<ProgramCase> menu_cases() {
+    return {
         // The menu.
         {"quit at once", kList, "q\n", kMenu + kBye},
         {"the rest of the quit line is ignored", kList, "quit\n", kMenu + kBye},
@@ -97,6 +93,16 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         {"no data file: the error before any menu", std::nullopt, "d\nq\n", kOpenErrorText, 1},
         {"a list copied with another case is found", kSmithJohn, "d\nq\n", kMenu + "\nSmith  John" + kMenu + kBye, 0,
          std::nullopt, {}, Spooler::kRecording, -1, "MAILLIST.DAT"},
+    };
+}
+
+std::vector<ProgramCase> search_cases() {
+    std::string no_nul = kBrownAnn;
+    const std::string twenty(20, 'L');
+    no_nul.replace(0, 20, twenty);
+    std::string empty_last = kBrownAnn;
+    empty_last[0] = '\0';
+    return {
         // Search and print.
         {"an empty list shows and prints nothing", "", "d\ns\nSmith\np\nSmith\nq\n",
          kMenu + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
@@ -114,6 +120,11 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          "d\ns\n" + twenty + "\ns\n" + twenty.substr(1) + "\ns\n" + twenty + "L\nq\n",
          kMenu + "\n" + twenty + "  Ann" + kMenu + kAsk + "\n\n" + twenty +
              "   Ann\n48 Elm Avenue  Toronto\n    M5V2T\n416\n2001\n" + kMenu + kAsk + kMenu + kAsk + kMenu + kBye},
+    };
+}
+
+std::vector<ProgramCase> print_cases() {
+    return {
         {"each match is one job of five CR LF lines", kList, "p\nSmith\nq\n", kQuietPrint, 0, std::nullopt,
          {kJohnJob, kAliceJob}},
         {"an empty province starts the third printed line", kList, "pxx\nBrown\nq\n", kQuietPrint, 0, std::nullopt,
@@ -129,6 +140,14 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          kQuietPrint, 0, std::nullopt, {kJohnJob, kAliceJob}, Spooler::kHanging},
         {"a screen nobody reads: the input is still taken and the record saved", "", "e\n" + kSmithAnswers + "d\nq\n",
          "", 0, kSmithJohn, {}, Spooler::kRecording, -1, "Maillist.dat", true},
+    };
+}
+
+std::vector<ProgramCase> line_end_cases() {
+    // The CR is the last byte of the first read of the input, its LF the first of the next.
+    const std::string before_cr = "\ns\nSmith";
+    const std::string split_crlf = "s\n" + std::string(kInputBufferSize - 1 - 2 - before_cr.size(), 'A') + before_cr;
+    return {
         // Line ends, and the end of the input at each kind of wait.
         {"CR LF line ends, as written on the original console", kList, "s\r\nSmith\r\nq\r\n",
          kMenu + kAsk + kSmithViews + kMenu + kBye},
@@ -142,6 +161,12 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         {"end of input at the name question", kList, "s\n", kMenu + kAsk},
         {"end of input right after the command letter", kList, "p", kMenu + kAsk},
         {"a last line without newline is still a line", kList, "s\nSmith", kMenu + kAsk + kSmithViews + kMenu},
+    };
+}
+
+std::vector<ProgramCase> entry_form_cases() {
+    const std::string unfinished = kSmithAnswers.substr(0, kSmithAnswers.size() - 1);
+    return {
         // The entry form.
         {"a record is saved as typed and listed only from the next start", kBrownAnn,
          "e and the rest\n" + kSmithAnswers + "d\nq\n", kMenu + kFormPrompts + kMenu + "\nBrown  Ann" + kMenu + kBye, 0,
@@ -166,6 +191,14 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          kMenu + kFormPrompts + kMenu + kPrompts[0] + kPrompts[1] + kPrompts[2], 0, kSmithJohn},
         {"the last answer may end with the end of input", "", "e\n" + unfinished, kMenu + kFormPrompts + kMenu, 0,
          kSmithJohn},
+    };
+}
+
+std::vector<ProgramCase> file_end_cases() {
+    const std::string before_limit = records(64) + "\n";
+    const std::string short_piece = records(3) + std::string(38, ' ') + "Lane";  // 450 bytes
+    return {
+        // What follows the last record in the file.
         {"whitespace after the last record is written over", kBrownAnn + "\r\n\r\n", "e\n" + kSmithAnswers + "q\n",
          kMenu + kFormPrompts + kMenu + kBye, 0, kBrownAnn + kSmithJohn},
         {"whitespace longer than a record stays after the new one", records(1) + std::string(300, ' '),
@@ -179,20 +212,15 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          kMenu + kFormPrompts + kSaveErrorText + kMenu + kBye, 0, std::nullopt, {}, Spooler::kRecording,
          static_cast<long long>(before_limit.size())},
     };
-    // Under a UTF-8 locale: the list in code page 850 (é is 0x82), the screen,
-    // the typing and the printed job in UTF-8.
-    const std::string gagne = record_bytes({"Gagn\x82", "Ren\x82" "e", "12 rue Sainte-Th\x82r\x8Ase", "Montr\x82" "al", "QC",
-                                            "H2X1K", "514", "1998 \xC9\xCD"});
+}
+
+// Under a UTF-8 locale, the list and the screen.
+std::vector<ProgramCase> utf8_read_cases() {
     const std::string gagne_view = "\n\nGagné   Renée\n12 rue Sainte-Thérèse  Montréal\nQC    H2X1K\n514\n1998 ╔═\n";
-    const std::string accented = gagne + kSmithJohn;
+    const std::string accented = kGagne + kSmithJohn;
     const std::string before_e = "\ns\nGagn";  // é split: its first byte ends the first read
     const std::string split_e = "s\n" + std::string(kInputBufferSize - 2 - before_e.size() - 1, 'A') + before_e + "\xC3";
-    const std::string nineteen_e = [] {
-        std::string e;
-        for (int i = 0; i < 19; ++i) e += "é";
-        return e;
-    }();
-    const ProgramCase utf8_cases[] = {
+    return {
         {"names in UTF-8", accented, "d\nq\n", kMenu + "\nGagné  Renée\nSmith  John" + kMenu + kBye},
         {"a name typed in UTF-8, or in the list's own bytes, is found", accented, "s\nGagné\ns\nGagn\x82\nq\n",
          kMenu + kAsk + gagne_view + kMenu + kAsk + gagne_view + kMenu + kBye},
@@ -201,6 +229,17 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
         {"CR LF line ends", accented, with_crlf("s\nGagné\nq\n"), kMenu + kAsk + gagne_view + kMenu + kBye},
         {"the printed job in UTF-8", accented, "p\nGagné\nq\n", kQuietPrint, 0, std::nullopt,
          {"Gagné  Renée\r\n12 rue Sainte-Thérèse  Montréal\r\nQC   H2X1K\r\n514\r\n1998 ╔═\r\n"}},
+    };
+}
+
+// Under a UTF-8 locale, what is typed.
+std::vector<ProgramCase> utf8_typed_cases() {
+    const std::string nineteen_e = [] {
+        std::string e;
+        for (int i = 0; i < 19; ++i) e += "é";
+        return e;
+    }();
+    return {
         {"typed letters are stored in the list's code page, and counted as letters", "",
          "e\nCôté\n" + nineteen_e + "é\n" + nineteen_e + "\n€uro😀\n\n\n\n\n\nq\n",
          kMenu + kPrompts[0] + kPrompts[1] + kTooLong[1] + kFormPrompts.substr(kPrompts[0].size()) + kMenu + kBye, 0,
@@ -217,55 +256,109 @@ TEST_F(ProgramTest, EachCaseMatchesToTheByte) {
          kMenu + kFormPrompts + kMenu, 0,
          record_bytes({"\x80\xC3(", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "", "", "", "1998\xE2\x82"})},
     };
-    // Under the C locale every byte passes as it is.
-    const ProgramCase c_locale_case = {"the C locale: the list's bytes shown, typed bytes stored, as they are", gagne,
-                                       "d\ne\nCôté\n\n\n\n\n\n\n\nq\n",
-                                       kMenu + "\nGagn\x82  Ren\x82" "e" + kMenu + kFormPrompts + kMenu + kBye, 0,
-                                       gagne + record_bytes({"Côté"})};
-
-    int index = 0;
-    for (const auto& [locale, table] : {std::make_pair("C", std::vector<ProgramCase>(std::begin(cases), std::end(cases))),
-                                        std::make_pair("C.UTF-8", std::vector<ProgramCase>(std::begin(utf8_cases), std::end(utf8_cases))),
-                                        std::make_pair("C", std::vector<ProgramCase>{c_locale_case})}) {
-    for (const ProgramCase& c : table) {
-        SCOPED_TRACE(std::string(c.name) + " (" + locale + ")");
-        const std::string folder = folder_ + "/" + std::to_string(index++);
-        ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
-        const std::string file = folder + "/" + c.file_name;
-        if (c.file) write_file(file, *c.file);
-        const std::string then =
-            c.spooler == Spooler::kRefusing ? "exit 1"
-            : c.spooler == Spooler::kHanging
-                ? "date +%s.%N > \"$jobs/.started$n\"\n"
-                  "case $n in 0) sleep " + std::to_string(kFirstSpoolerSeconds) + ";;\n"
-                  "1) sleep " + std::to_string(kSecondSpoolerSeconds) + "; ps -o stat= --ppid $PPID | grep -c Z > \"$jobs/.zombies\";;\n"
-                  "esac"
-                : "";
-        RunOptions options = with_recording_lp(folder, then);
-        if (c.spooler == Spooler::kMissing) options.path = folder + "/nowhere";
-        if (c.spooler == Spooler::kDeaf) write_file(folder + "/bin/lp", "#!/bin/sh\nexit 0\n");
-        options.file_size_limit = c.file_size_limit;
-        options.locale = locale;
-        options.screen_closed = c.screen_closed;
-
-        RunResult run = run_program(folder, c.input, options);
-        if (c.spooler == Spooler::kHanging) {
-            EXPECT_EQ(read_file(folder + "/jobs/.zombies"), "0\n") << "the first spooler, ended, is no zombie";
-            double held = std::stod(read_file(folder + "/jobs/.started1")) - std::stod(read_file(folder + "/jobs/.started0"));
-            EXPECT_LT(held, kPrinterPatienceSeconds + 0.75) << "the menu waits for a spooler only so long";
-        }
-        EXPECT_EQ(run.screen, c.screen);
-        EXPECT_EQ(run.status, c.status);
-        EXPECT_EQ(run.signal, 0);
-        if (c.file) {
-            EXPECT_EQ(read_file(file), c.file_after.value_or(*c.file));
-        } else {
-            EXPECT_FALSE(file_exists(file)) << "the data file is never created";
-        }
-        EXPECT_EQ(recorded_jobs(folder), c.jobs);
-    }
-    }
 }
+
+// Under the C locale every byte passes as it is.
+ProgramCase c_locale_case() {
+    return {"the C locale: the list's bytes shown, typed bytes stored, as they are", kGagne,
+            "d\ne\nCôté\n\n\n\n\n\n\n\nq\n",
+            kMenu + "\nGagn\x82  Ren\x82" "e" + kMenu + kFormPrompts + kMenu + kBye, 0,
+            kGagne + record_bytes({"Côté"})};
+}
+
+// One row of the table: a case, and the locale the program runs it under.
+struct ProgramRow {
+    const char* locale;
+    ProgramCase c;
+};
+
+std::vector<ProgramRow> rows_in(const char* locale, const std::vector<std::vector<ProgramCase>>& tables) {
+    std::vector<ProgramRow> rows;
+    for (const std::vector<ProgramCase>& table : tables) {
+        for (const ProgramCase& c : table) rows.push_back({locale, c});
+    }
+    return rows;
+}
+
+// As GoogleTest shows a row where it lists the tests: by its name alone, as
+// its bytes may hold newlines that would break the list ctest reads.
+void PrintTo(const ProgramRow& row, std::ostream* out) {
+    *out << row.c.name << " (" << row.locale << ")";
+}
+
+// The case's name in letters, digits and underscores, so that --gtest_filter
+// and ctest -R can pick one row: "quit at once" is quit_at_once.
+std::string row_name(const ::testing::TestParamInfo<ProgramRow>& info) {
+    std::string name;
+    for (const char* at = info.param.c.name; *at != '\0'; ++at) {
+        if (std::isalnum(static_cast<unsigned char>(*at)) != 0) {
+            name += *at;
+        } else if (*at == '\'') {
+            continue;  // list's, not list_s
+        } else if (!name.empty() && name.back() != '_') {
+            name += '_';
+        }
+    }
+    while (!name.empty() && name.back() == '_') name.pop_back();
+    return name;
+}
+
+// The stand-in spooler of the case, and the limits and locale of its run.
+RunOptions options_for(const ProgramCase& c, const std::string& folder, const char* locale) {
+    const std::string then =
+        c.spooler == Spooler::kRefusing ? "exit 1"
+        : c.spooler == Spooler::kHanging
+            ? "date +%s.%N > \"$jobs/.started$n\"\n"
+              "case $n in 0) sleep " + std::to_string(kFirstSpoolerSeconds) + ";;\n"
+              "1) sleep " + std::to_string(kSecondSpoolerSeconds) + "; ps -o stat= --ppid $PPID | grep -c Z > \"$jobs/.zombies\";;\n"
+              "esac"
+            : "";
+    RunOptions options = with_recording_lp(folder, then);
+    if (c.spooler == Spooler::kMissing) options.path = folder + "/nowhere";
+    if (c.spooler == Spooler::kDeaf) write_file(folder + "/bin/lp", "#!/bin/sh\nexit 0\n");
+    options.file_size_limit = c.file_size_limit;
+    options.locale = locale;
+    options.screen_closed = c.screen_closed;
+    return options;
+}
+
+using ProgramTest = ScratchTest;
+
+class ProgramCaseTest : public ScratchTest, public ::testing::WithParamInterface<ProgramRow> {};
+
+TEST_P(ProgramCaseTest, MatchesToTheByte) {
+    const auto& [locale, c] = GetParam();
+    SCOPED_TRACE(std::string(c.name) + " (" + locale + ")");
+    const std::string folder = folder_ + "/case";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    const std::string file = folder + "/" + c.file_name;
+    if (c.file) write_file(file, *c.file);
+    RunOptions options = options_for(c, folder, locale);
+
+    RunResult run = run_program(folder, c.input, options);
+    if (c.spooler == Spooler::kHanging) {
+        EXPECT_EQ(read_file(folder + "/jobs/.zombies"), "0\n") << "the first spooler, ended, is no zombie";
+        double held = std::stod(read_file(folder + "/jobs/.started1")) - std::stod(read_file(folder + "/jobs/.started0"));
+        EXPECT_LT(held, kPrinterPatienceSeconds + 0.75) << "the menu waits for a spooler only so long";
+    }
+    EXPECT_EQ(run.screen, c.screen);
+    EXPECT_EQ(run.status, c.status);
+    EXPECT_EQ(run.signal, 0);
+    if (c.file) {
+        EXPECT_EQ(read_file(file), c.file_after.value_or(*c.file));
+    } else {
+        EXPECT_FALSE(file_exists(file)) << "the data file is never created";
+    }
+    EXPECT_EQ(recorded_jobs(folder), c.jobs);
+}
+
+// Each row a test of its own, by locale and name: CLocale/ProgramCaseTest.MatchesToTheByte/quit_at_once.
+INSTANTIATE_TEST_SUITE_P(CLocale, ProgramCaseTest,
+                         ::testing::ValuesIn(rows_in("C", {menu_cases(), search_cases(), print_cases(), line_end_cases(),
+                                                           entry_form_cases(), file_end_cases(), {c_locale_case()}})),
+                         row_name);
+INSTANTIATE_TEST_SUITE_P(Utf8Locale, ProgramCaseTest,
+                         ::testing::ValuesIn(rows_in("C.UTF-8", {utf8_read_cases(), utf8_typed_cases()})), row_name);
 
 // The console fuzzer runs the menu many times in one process: each run reads its
 // own input from the start, with nothing of the run before left over: neither
