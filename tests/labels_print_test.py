@@ -12,6 +12,12 @@ GROUP = sys.argv[2]
 TOLERANCE = 0.05  # points: pdftotext's coordinates are those cairo wrote, to a few thousandths
 failures = []
 
+def pdf_of(name, records, arguments):  # the PDF of a list, made without a word on standard error
+    run = labels(b"".join(record(*fields) for fields in records), arguments)
+    if run.returncode != 0 or run.stderr:
+        failures.append(f"{name}: status {run.returncode}, stderr {run.stderr!r}")
+    return run.stdout
+
 def rows_of(pdf, sheet, count):  # each label's words by line, top to bottom, each line left to right
     found, _ = words(pdf)
     per_sheet = SHEETS[sheet][3] * SHEETS[sheet][4]
@@ -42,8 +48,8 @@ SPACED = [
 
 def check_postal_code(sheet, upper):
     name = f"sheet {sheet}{' --upper' if upper else ''}"
-    run = labels(b"".join(record(*f) for f in SPACED), ["--sheet", sheet] + (["--upper"] if upper else []))
-    for fields, rows in zip(SPACED, rows_of(run.stdout, sheet, len(SPACED))):
+    pdf = pdf_of(name, SPACED, ["--sheet", sheet] + (["--upper"] if upper else []))
+    for fields, rows in zip(SPACED, rows_of(pdf, sheet, len(SPACED))):
         province = fields[4].upper() if upper else fields[4]
         place = rows[-1]
         at = [w[5] for w in place].index(province)
@@ -76,8 +82,8 @@ BLANKS = [
 ]
 
 def check_lines(sheet):
-    run = labels(b"".join(record(*f) for f in BLANKS), ["--sheet", sheet])
-    for index, (fields, rows) in enumerate(zip(BLANKS, rows_of(run.stdout, sheet, len(BLANKS)))):
+    pdf = pdf_of(f"sheet {sheet}", BLANKS, ["--sheet", sheet])
+    for index, (fields, rows) in enumerate(zip(BLANKS, rows_of(pdf, sheet, len(BLANKS)))):
         shown = [" ".join(w[5] for w in row) for row in rows]
         tops = [row[0][2] for row in rows]
         heights = [row[0][4] - row[0][2] for row in rows]
@@ -95,15 +101,16 @@ def check_paper(sheet):
     paper = SHEETS[sheet][0]
     per_sheet = SHEETS[sheet][3] * SHEETS[sheet][4]
     pdf = os.path.join(ROOT.name, f"{sheet}.pdf")
-    run = labels(b"".join(record(f"Name{n}", "Ann", f"{n} Main St") for n in range(per_sheet + 1)),
-                 ["--sheet", sheet, "-o", pdf])
+    with open(pdf, "wb") as f:
+        f.write(pdf_of(f"sheet {sheet}", [(f"Name{n}", "Ann", f"{n} Main St") for n in range(per_sheet + 1)],
+                       ["--sheet", sheet]))
     info = subprocess.run(["pdfinfo", "-f", "1", "-l", "9", pdf], capture_output=True, text=True).stdout
     sizes = [(float(w), float(h), name) for w, h, name in
              re.findall(r"Page +\d+ size: +([\d.]+) x ([\d.]+) pts \((\w+)\)", info)]
     wanted = PAPERS[paper]
-    if run.returncode != 0 or len(sizes) != 2 or \
-            not all(near(w, wanted[0]) and near(h, wanted[1]) and name == paper for w, h, name in sizes):
-        failures.append(f"sheet {sheet}: status {run.returncode}, pages {sizes}, not two of {wanted} ({paper})")
+    if len(sizes) != 2 or not all(near(w, wanted[0]) and near(h, wanted[1]) and name == paper
+                                  for w, h, name in sizes):
+        failures.append(f"sheet {sheet}: pages {sizes}, not two of {wanted} ({paper})")
 
 # Each group's PDFs, one a sheet (and for the postal code, in upper case too).
 GROUPS = {
