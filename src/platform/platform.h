@@ -1,9 +1,11 @@
 // The thin layer between the programs and the machine: the console's input, the
-// data file "a:Maillist.dat" on drive A:, the printer "PRN" and standard output.
+// data file "a:Maillist.dat" on drive A:, the printer "PRN", standard output,
+// and the files the companion tools write whole.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 // Called once at start-up: a broken pipe or a file size limit must turn into a
@@ -104,6 +106,38 @@ bool platform_close_written_file(int file);
 // - Windows: a move that does not replace.
 bool platform_rename_new(const char* from, const char* to);
 bool platform_remove_file(const char* path);
+
+// Writing a file whole, so that its name holds the old file or all of the new
+// one, never a part, whatever fails or wherever the machine stops: the bytes go
+// to a temporary file in the same folder, which is put on the disk and only
+// then given the file's name.
+// - POSIX: the temporary file is synced, renamed into place (or linked, see
+//   ExistingFile), and the folder synced so that the new name lasts too.
+// - Windows: the temporary file is flushed (FlushFileBuffers) and moved into
+//   place with MOVEFILE_WRITE_THROUGH, which returns once the move is on the disk.
+// When `path` is a symbolic link, the file it names is the one written, beside
+// itself, and the link is kept. A file replaced keeps its permissions; a new one
+// gets those a new file gets. On failure no temporary file is left, and the old
+// file (or its absence) is as it was, except when only the folder's sync failed:
+// the new file is then in place, but might not outlast a crash. On POSIX, errno
+// says what failed.
+// What becomes of a file that already has the name:
+enum class ExistingFile {
+    kReplaced,
+    // The write fails, even for a file that takes the name while the new one is
+    // being written (POSIX: a second link; Windows: a move that does not replace).
+    kKept,
+};
+bool platform_write_whole_file(const char* path, const char* bytes, std::size_t length, ExistingFile existing);
+// The temporary name the file `path` is written under first: its own name,
+// hidden by a leading dot and ending in ".tmp", in the same folder. Made
+// afresh, never opened when already there: two programs writing one file at
+// once never write into the same temporary file.
+std::string platform_temporary_name(const char* path);
+
+// Writes all `length` bytes to `file` from where it stands, as they are: for a
+// pipe or a device, which have no offsets to write at.
+bool platform_write_stream(int file, const char* bytes, std::size_t length);
 
 // Writes all `length` bytes to standard output as they are (no line-end
 // conversion); false when any of them could not be written.

@@ -1,5 +1,6 @@
 // The platform layer on POSIX: drive A: is the directory the program is started
-// in, and the printer is the system's print spooler, reached through `lp`.
+// in, the printer is the system's print spooler, reached through `lp`, and a
+// file is written whole by a synced temporary file renamed into place.
 #include "platform/platform.h"
 
 #include <dirent.h>
@@ -13,6 +14,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -117,6 +119,77 @@ void wait_for_spooler(pid_t spooler) {
     char* arguments[] = {program, silent, nullptr};
     execvp(program, arguments);
     _exit(kNotStarted);
+}
+
+// The file a whole write lands in: the one a path names through any symbolic
+// links, so that a link is kept and its file written beside itself; a name that
+// nothing has yet (or a dangling link, replaced) as given.
+bool whole_file_target(const char* path, std::string& target) {
+    char resolved[PATH_MAX];
+    if (realpath(path, resolved) != nullptr) {
+        target = resolved;
+        return true;
+    }
+    if (errno != ENOENT) return false;
+    target = path;
+    return true;
+}
+
+// A file replaced keeps its permissions; a new one gets those open(2) would
+// give it under the process's umask.
+bool mode_of_whole_file(const char* target, mode_t& mode) {
+    struct stat status {};
+    if (stat(target, &status) == 0) {
+        mode = status.st_mode & 07777;
+        return true;
+    }
+    if (errno != ENOENT) return false;
+    mode_t mask = umask(0);
+    (void)umask(mask);  // cannot fail: puts back the mask just read
+    mode = 0666 & ~mask;
+    return true;
+}
+
+void remove_keeping_errno(const char* path) {
+    int error = errno;
+    (void)unlink(path);  // the failure being reported is the one in errno
+    errno = error;
+}
+
+// Writes the temporary file whole and syncs it; on failure removes it again.
+bool write_temporary_file(const char* temporary, mode_t mode, const char* bytes, std::size_t length) {
+    // 0600 until written: the mode given after may be wider than the umask allows.
+    int file = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0600);
+    if (file < 0) return false;
+    bool written = fchmod(file, mode) == 0 && platform_write_at(file, 0, bytes, length) && platform_sync(file);
+    int error = errno;
+    if (close(file) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    if (written) return true;
+    errno = error;
+    remove_keeping_errno(temporary);
+    return false;
+}
+
+bool put_in_place(const char* temporary, const char* target, ExistingFile existing) {
+    if (existing == ExistingFile::kReplaced) return rename(temporary, target) == 0;
+    // A second link fails when anything has the name, even a file made meanwhile.
+    return link(temporary, target) == 0 && unlink(temporary) == 0;
+}
+
+// The new name is an entry of the folder: synced, it outlasts a crash.
+bool sync_folder_of(const std::string& target) {
+    std::size_t slash = target.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    int file = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (file < 0) return false;
+    bool synced = platform_sync(file);
+    int error = errno;
+    (void)close(file);  // opened only to be synced: nothing written through it can be lost
+    errno = error;
+    return synced;
 }
 
 }  // namespace
@@ -250,6 +323,30 @@ bool platform_is_folder(const char* path) {
 bool platform_name_free(const char* path) {
     struct stat status {};
     return lstat(path, &status) != 0 && errno == ENOENT;
+}
+
+bool platform_write_stream(int file, const char* bytes, std::size_t length) {
+    return write_all(file, bytes, length);
+}
+
+std::string platform_temporary_name(const char* path) {
+    std::string name = path;
+    std::size_t slash = name.rfind('/');
+    name.insert(slash == std::string::npos ? 0 : slash + 1, ".");
+    return name + ".tmp";
+}
+
+bool platform_write_whole_file(const char* path, const char* bytes, std::size_t length, ExistingFile existing) {
+    std::string target;
+    mode_t mode = 0;
+    if (!whole_file_target(path, target) || !mode_of_whole_file(target.c_str(), mode)) return false;
+    std::string temporary = platform_temporary_name(target.c_str());
+    if (!write_temporary_file(temporary.c_str(), mode, bytes, length)) return false;
+    if (!put_in_place(temporary.c_str(), target.c_str(), existing)) {
+        remove_keeping_errno(temporary.c_str());
+        return false;
+    }
+    return sync_folder_of(target);
 }
 
 int platform_create_new_file(const char* path) {

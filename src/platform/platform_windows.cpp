@@ -1,6 +1,7 @@
 // The platform layer on 32-bit Windows, the program's original console: the
 // data file is "a:Maillist.dat" as it stands, the printer is the device "PRN",
-// and the console speaks the list's code page while the program runs.
+// the console speaks the list's code page while the program runs, and a file is
+// written whole by a flushed temporary file moved into place.
 #include "platform/platform.h"
 
 #include <fcntl.h>
@@ -84,6 +85,38 @@ BOOL WINAPI on_console_event(DWORD) {
 bool is_console(DWORD standard_stream) {
     DWORD mode = 0;
     return GetConsoleMode(GetStdHandle(standard_stream), &mode) != 0;
+}
+
+// The file a whole write lands in: the one a path names through any symbolic
+// links, so that a link is kept and its file written beside itself; a name that
+// nothing has yet (or a dangling link, replaced) as given.
+bool whole_file_target(const char* path, std::string& target) {
+    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+        target = path;
+        return true;
+    }
+    // Asked first for its length (with the NUL), as the \\?\ path it answers may be past MAX_PATH.
+    constexpr DWORD kFlags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
+    DWORD needed = GetFinalPathNameByHandleA(file, nullptr, 0, kFlags);
+    target.assign(needed, '\0');
+    DWORD length = needed == 0 ? 0 : GetFinalPathNameByHandleA(file, target.data(), needed, kFlags);
+    (void)CloseHandle(file);  // opened only to be named: nothing written through it can be lost
+    target.resize(length < needed ? length : 0);
+    return length != 0 && length < needed;
+}
+
+// Writes the temporary file whole and flushes it to the disk; on failure removes it again.
+bool write_temporary_file(const char* temporary, const char* bytes, std::size_t length) {
+    int file = _open(temporary, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    if (file < 0) return false;
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(file));
+    bool written = write_all(file, bytes, length) && FlushFileBuffers(handle) != 0;
+    if (_close(file) == 0 && written) return true;
+    (void)DeleteFileA(temporary);  // the write's failure is the one reported
+    return false;
 }
 
 }  // namespace
@@ -219,6 +252,29 @@ bool platform_name_free(const char* path) {
     if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool platform_write_stream(int file, const char* bytes, std::size_t length) {
+    return write_all(file, bytes, length);
+}
+
+std::string platform_temporary_name(const char* path) {
+    std::string name = path;
+    std::size_t separator = name.find_last_of("/\\:");
+    name.insert(separator == std::string::npos ? 0 : separator + 1, ".");
+    return name + ".tmp";
+}
+
+bool platform_write_whole_file(const char* path, const char* bytes, std::size_t length, ExistingFile existing) {
+    std::string target;
+    if (!whole_file_target(path, target)) return false;
+    std::string temporary = platform_temporary_name(target.c_str());
+    if (!write_temporary_file(temporary.c_str(), bytes, length)) return false;
+    // Write-through: the move returns once it is on the disk, as a synced folder would.
+    DWORD how = MOVEFILE_WRITE_THROUGH | (existing == ExistingFile::kReplaced ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExA(temporary.c_str(), target.c_str(), how) != 0) return true;
+    (void)DeleteFileA(temporary.c_str());  // the move's failure is the one reported
+    return false;
 }
 
 int platform_create_new_file(const char* path) {
