@@ -1,16 +1,16 @@
 // Where the PDF goes: standard output, or the file of -o. A new or regular file
-// is written beside itself under a temporary name and renamed into place only
-// when whole; a device or a FIFO is written as it is. Never a terminal.
+// is written whole (platform_write_whole_file): beside itself under a temporary
+// name, renamed into place only when whole; a device or a FIFO is written as it
+// is. Never a terminal.
 #pragma once
 
-#include <climits>
 #include <cstddef>
 
 struct LabelOutput {
     const char* shown;          // "standard output", or the file's name as given
     int direct;                 // the descriptor written as it is, or -1
     bool opened;                // `direct` was opened here and is closed here
-    char replaced[PATH_MAX];    // the regular file replaced whole, when not direct
+    const char* whole_file;     // the new or regular file written whole, when not direct
 };
 
 enum class OutputOpened { kOpened, kTerminal, kFailed };
