@@ -34,39 +34,31 @@ constexpr ToolCommandLine kCommandLine = {
 
 enum class Format { kCsv, kVcard30, kVcard40 };
 
-// The card files' names in the folder: the UUID and ".vcf", the card first
-// written under a hidden temporary name that folder-based address books pass over.
+// The card files' names in the folder: the UUID and ".vcf". Each is written
+// whole (platform_write_whole_file) under a hidden temporary name, ".UUID.vcf.tmp",
+// that folder-based address books pass over.
 constexpr std::string_view kCardSuffix = ".vcf";
-constexpr std::string_view kTemporaryPrefix = ".";
-constexpr std::string_view kTemporarySuffix = ".vcf.tmp";
 
 // Static: too large for the stack of small machines.
 RecordTable g_table;
 CsvText g_csv;
 VcardText g_cards;
 
-std::string card_path(const char* folder, const char (&uuid)[kUuidTextLength], bool temporary) {
+std::string card_path(const char* folder, const char (&uuid)[kUuidTextLength]) {
     std::string path = folder;
     if (!path.empty() && path.back() != '/') path += '/';
-    if (temporary) path += kTemporaryPrefix;
     path.append(uuid, kUuidTextLength);
-    path += temporary ? kTemporarySuffix : kCardSuffix;
+    path += kCardSuffix;
     return path;
 }
 
-// Writes one card whole under its temporary name, then gives it its own, so
-// that a failed write never leaves part of a card where an address book reads it.
+// Never in place of a file made under its name meanwhile: an address book
+// never sees part of a card, nor loses a file of its own.
 bool write_card_file(const char* folder, std::size_t card) {
-    std::string temporary = card_path(folder, g_cards.uuids[card], true);
-    std::string final_name = card_path(folder, g_cards.uuids[card], false);
+    std::string path = card_path(folder, g_cards.uuids[card]);
     std::size_t start = card == 0 ? 0 : g_cards.card_ends[card - 1];
-    int file = platform_create_new_file(temporary.c_str());
-    if (file == kNoFile) return false;
-    bool written = platform_write_at(file, 0, g_cards.bytes + start, g_cards.card_ends[card] - start);
-    bool closed = platform_close_written_file(file);
-    if (written && closed && platform_rename_new(temporary.c_str(), final_name.c_str())) return true;
-    (void)platform_remove_file(temporary.c_str());  // a leftover is named in the message below anyway
-    return false;
+    return platform_write_whole_file(path.c_str(), g_cards.bytes + start, g_cards.card_ends[card] - start,
+                                     ExistingFile::kKept);
 }
 
 int write_card_files(const char* folder) {
@@ -76,8 +68,8 @@ int write_card_files(const char* folder) {
     }
     // Every name is looked at before any card is written: a file already there is never replaced.
     for (std::size_t card = 0; card < g_cards.card_count; ++card) {
-        for (bool temporary : {false, true}) {
-            std::string path = card_path(folder, g_cards.uuids[card], temporary);
+        std::string card_name = card_path(folder, g_cards.uuids[card]);
+        for (const std::string& path : {card_name, platform_temporary_name(card_name.c_str())}) {
             if (!platform_name_free(path.c_str())) {
                 (void)std::fprintf(stderr, "ledgerine-export: %s is already there; no card was written\n",
                                    path.c_str());
@@ -87,7 +79,7 @@ int write_card_files(const char* folder) {
     }
     for (std::size_t card = 0; card < g_cards.card_count; ++card) {
         if (!write_card_file(folder, card)) {
-            std::string path = card_path(folder, g_cards.uuids[card], false);
+            std::string path = card_path(folder, g_cards.uuids[card]);
             (void)std::fprintf(stderr, "ledgerine-export: could not write %s; %zu of the %zu cards were written\n",
                                path.c_str(), card, g_cards.card_count);
             return kStatusFailed;

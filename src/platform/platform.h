@@ -94,18 +94,6 @@ bool platform_is_folder(const char* path);
 // Whether nothing at all has the name `path`, not even a dangling link; false
 // too when that cannot be known.
 bool platform_name_free(const char* path);
-// Creates the file `path` for writing, never opening one that is already there;
-// kNoFile when it cannot.
-int platform_create_new_file(const char* path);
-// Closes a file written to; false when what was written may not have reached it.
-bool platform_close_written_file(int file);
-// Gives the file `from` the name `to` in the same folder, in one step, never in
-// place of a file already named `to`:
-// - POSIX: a second link, then the first removed. A file system without links
-//   (FAT) refuses it.
-// - Windows: a move that does not replace.
-bool platform_rename_new(const char* from, const char* to);
-bool platform_remove_file(const char* path);
 
 // Writing a file whole, so that its name holds the old file or all of the new
 // one, never a part, whatever fails or wherever the machine stops: the bytes go
@@ -125,7 +113,8 @@ bool platform_remove_file(const char* path);
 enum class ExistingFile {
     kReplaced,
     // The write fails, even for a file that takes the name while the new one is
-    // being written (POSIX: a second link; Windows: a move that does not replace).
+    // being written (POSIX: a second link, which a file system without links,
+    // such as FAT, refuses; Windows: a move that does not replace).
     kKept,
 };
 bool platform_write_whole_file(const char* path, const char* bytes, std::size_t length, ExistingFile existing);

@@ -348,20 +348,3 @@ bool platform_write_whole_file(const char* path, const char* bytes, std::size_t 
     }
     return sync_folder_of(target);
 }
-
-int platform_create_new_file(const char* path) {
-    int file = open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    return file < 0 ? kNoFile : file;
-}
-
-bool platform_close_written_file(int file) {
-    return close(file) == 0;
-}
-
-bool platform_rename_new(const char* from, const char* to) {
-    return link(from, to) == 0 && unlink(from) == 0;
-}
-
-bool platform_remove_file(const char* path) {
-    return unlink(path) == 0;
-}

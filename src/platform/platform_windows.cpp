@@ -276,21 +276,3 @@ bool platform_write_whole_file(const char* path, const char* bytes, std::size_t 
     (void)DeleteFileA(temporary.c_str());  // the move's failure is the one reported
     return false;
 }
-
-int platform_create_new_file(const char* path) {
-    int file = _open(path, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    return file < 0 ? kNoFile : file;
-}
-
-bool platform_close_written_file(int file) {
-    return _close(file) == 0;
-}
-
-bool platform_rename_new(const char* from, const char* to) {
-    // Without MOVEFILE_REPLACE_EXISTING, a file already named `to` makes it fail.
-    return MoveFileExA(from, to, 0) != 0;
-}
-
-bool platform_remove_file(const char* path) {
-    return DeleteFileA(path) != 0;
-}
