@@ -330,10 +330,9 @@ bool platform_write_stream(int file, const char* bytes, std::size_t length) {
 }
 
 std::string platform_temporary_name(const char* path) {
-    std::string name = path;
-    std::size_t slash = name.rfind('/');
-    name.insert(slash == std::string::npos ? 0 : slash + 1, ".");
-    return name + ".tmp";
+    const char* slash = std::strrchr(path, '/');
+    std::size_t folder = slash == nullptr ? 0 : static_cast<std::size_t>(slash + 1 - path);
+    return std::string(path, folder) + "." + (path + folder) + ".tmp";
 }
 
 bool platform_write_whole_file(const char* path, const char* bytes, std::size_t length, ExistingFile existing) {

@@ -260,6 +260,7 @@ bool platform_write_stream(int file, const char* bytes, std::size_t length) {
 
 std::string platform_temporary_name(const char* path) {
     std::string name = path;
+    // The folder's part ends at either slash, or at a drive's colon ("a:name").
     std::size_t separator = name.find_last_of("/\\:");
     name.insert(separator == std::string::npos ? 0 : separator + 1, ".");
     return name + ".tmp";
