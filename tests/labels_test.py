@@ -3,9 +3,10 @@
 # 2 mm margin, and the label's words must spell its address block; every font
 # must be embedded (pdffonts); a refusal writes nothing to standard output, and
 # a file is replaced only when whole.
-# Usage: labels_test.py LABELS (LEDGERINE_TEST_LABELS and LEDGERINE_TEST_WRAPPER
-# as for the program's own tests).
-import os, pty, re, resource, stat, subprocess, sys, threading, unicodedata
+# Usage: labels_test.py LABELS [--strace] (LEDGERINE_TEST_LABELS and
+# LEDGERINE_TEST_WRAPPER as for the program's own tests). With --strace, only
+# the failed calls of -o's whole write, made to fail by strace.
+import errno, os, pty, re, resource, stat, subprocess, sys, threading, unicodedata
 
 from label_support import *
 
@@ -33,6 +34,74 @@ def sort_key(order):
     if order == "last-name":
         return lambda f: (folded(f[0]), folded(f[1]), f[0].encode("cp850"), f[1].encode("cp850"))
     return lambda f: (f[5].strip(" ") == "", folded(f[5].replace(" ", "")), f[5].encode("cp850"))
+
+# Under strace, which sees only the calls on the output's folder, the file and
+# its temporary file (-P), each call of the whole write fails in turn: the old
+# file, or its absence, is as it was, no temporary file is left, and the run
+# says why with status 1. Through a link from another folder, the file the link
+# names is written beside itself (else no call there would fail), and the link
+# is kept. A folder that cannot be synced fails the run too, the new file whole
+# in its place, as it might not outlast a crash.
+if sys.argv[2:] == ["--strace"]:
+    OLD = b"old labels"
+    # Each case: the calls failed (strace's -e inject=), the old file, whether -o
+    # names it through a link, the status, the file after ("new" for a whole
+    # PDF), and whether the temporary file is left (only when it cannot be removed).
+    for name, faults, old, linked, status, after, left in [
+            ("a whole write", [], OLD, False, 0, "new", False),
+            ("the temporary file cannot be made", ["openat:error=EACCES:when=1"], OLD, False, 1, OLD, False),
+            ("its permissions cannot be set", ["fchmod:error=EPERM"], OLD, False, 1, OLD, False),
+            ("the disk is full", ["pwrite64:error=ENOSPC"], OLD, False, 1, OLD, False),
+            ("its sync fails", ["fsync:error=EIO:when=1"], OLD, False, 1, OLD, False),
+            ("its close fails", ["close:error=EIO:when=1"], OLD, False, 1, OLD, False),
+            ("the rename fails", ["rename:error=EIO"], OLD, False, 1, OLD, False),
+            ("a new file, the disk full", ["pwrite64:error=ENOSPC"], None, False, 1, None, False),
+            ("a new file, its sync fails", ["fsync:error=EIO:when=1"], None, False, 1, None, False),
+            ("a new file, the rename fails", ["rename:error=EIO"], None, False, 1, None, False),
+            ("through a link, a whole write", [], OLD, True, 0, "new", False),
+            ("through a link, the disk is full", ["pwrite64:error=ENOSPC"], OLD, True, 1, OLD, False),
+            ("through a link, its sync fails", ["fsync:error=EIO:when=1"], OLD, True, 1, OLD, False),
+            ("through a link, the rename fails", ["rename:error=EIO"], OLD, True, 1, OLD, False),
+            ("the folder cannot be opened to be synced", ["openat:error=EACCES:when=2"], OLD, False, 1, "new", False),
+            ("the folder's sync fails", ["fsync:error=EIO:when=2"], OLD, False, 1, "new", False),
+            ("a new file, the folder's sync fails", ["fsync:error=EIO:when=2"], None, False, 1, "new", False),
+            # The run says why the write failed, not why the removal did.
+            ("the disk is full, the temporary file cannot be removed", ["pwrite64:error=ENOSPC", "unlink:error=EBUSY"],
+             OLD, False, 1, OLD, True),
+            ("the rename fails, the temporary file cannot be removed", ["rename:error=EIO", "unlink:error=EBUSY"],
+             OLD, False, 1, OLD, True)]:
+        folder = folder_with(record("Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B1"))
+        out, links = os.path.join(folder, "out"), os.path.join(folder, "links")
+        os.mkdir(out)
+        os.mkdir(links)
+        target, given = os.path.join(out, "labels.pdf"), os.path.join(links, "link.pdf")
+        if old is not None:
+            with open(target, "wb") as f:
+                f.write(old)
+        if linked:
+            os.symlink("../out/labels.pdf", given)
+        else:
+            given = target
+        trace = os.path.join(folder, "trace")
+        strace = ["/usr/bin/strace", "-f", "-qq", "-o", trace, "-P", out, "-P", target,
+                  "-P", os.path.join(out, ".labels.pdf.tmp")] + [f"--inject={fault}" for fault in faults]
+        run = subprocess.run(strace + LABELS + ["-o", given], cwd=folder, capture_output=True, env=C)
+        said = b""
+        if faults:  # "call:error=NAME[:when=N]": the program says NAME's text
+            why = os.strerror(getattr(errno, faults[0].split("=")[1].split(":")[0]))
+            said = f"ledgerine-labels: could not write the labels to {given}: {why}\n".encode()
+        written = open(target, "rb").read() if os.path.exists(target) else None
+        whole = written is not None and written.startswith(b"%PDF-") and written.rstrip().endswith(b"%%EOF")
+        link = os.path.join(links, "link.pdf")
+        got = (run.returncode, run.stdout, run.stderr, sorted(os.listdir(out)), "new" if whole else written,
+               os.listdir(links) == (["link.pdf"] if linked else []) and
+               (not linked or os.path.islink(link) and os.readlink(link) == "../out/labels.pdf"),
+               open(trace).read().count("(INJECTED)") >= len(faults))
+        files = ([".labels.pdf.tmp"] if left else []) + (["labels.pdf"] if after else [])
+        if got != (status, b"", said, files, after, True, True):
+            failures.append(f"-o, {name}: status, stdout, stderr, files, file, link, injected: {got!r}")
+    print("\n".join(failures) or "every failed call of a whole write keeps the old file and removes the temporary one")
+    sys.exit(1 if failures else 0)
 
 def check_sheet(name, pdf, blocks, sheet, first, offset, checks):
     found, pages = words(pdf)
@@ -199,30 +268,39 @@ for arguments, stdout in (([], terminal), (["-o", os.ttyname(terminal)], subproc
 
 # -o FILE: a new file as open(2) would make it; an old one replaced whole,
 # keeping its permissions, or left as it was when the PDF cannot be written
-# whole (here a file size limit), with no temporary file left beside it.
+# whole (here a file size limit), with no temporary file left beside it. A
+# temporary file already there (another run's) is never written over: the run
+# fails, and both files are kept.
 def small_files():
     os.umask(0o022)
     resource.setrlimit(resource.RLIMIT_FSIZE, (4096, 4096))
 
-for name, old, mode, start, status in [
-        ("a new file", None, None, lambda: os.umask(0o022), 0),
-        ("an old file replaced, its permissions kept", b"old labels", 0o640, None, 0),
-        ("an old file kept when the new cannot be written whole", b"old labels", 0o604, small_files, 1),
-        ("no file made when it cannot be written whole", None, None, small_files, 1)]:
+for name, old, mode, start, leftover, status in [
+        ("a new file", None, None, lambda: os.umask(0o022), None, 0),
+        ("an old file replaced, its permissions kept", b"old labels", 0o640, None, None, 0),
+        ("an old file kept when the new cannot be written whole", b"old labels", 0o604, small_files, None, 1),
+        ("no file made when it cannot be written whole", None, None, small_files, None, 1),
+        ("a temporary file already there", b"old labels", 0o640, None, b"another run's", 1)]:
     folder = folder_with(SMITH)
     path = os.path.join(folder, "labels.pdf")
     if old is not None:
         with open(path, "wb") as f:
             f.write(old)
         os.chmod(path, mode)
+    if leftover is not None:
+        with open(os.path.join(folder, ".labels.pdf.tmp"), "wb") as f:
+            f.write(leftover)
     run = subprocess.run(LABELS + ["-o", "labels.pdf"], cwd=folder, capture_output=True, preexec_fn=start)
     after = open(path, "rb").read() if os.path.exists(path) else None
     left = sorted(os.listdir(folder))
-    expected_files = ["Maillist.dat", "labels.pdf"] if status == 0 or old is not None else ["Maillist.dat"]
+    expected_files = (["Maillist.dat", "labels.pdf"] if status == 0 or old is not None else ["Maillist.dat"]) + \
+        ([".labels.pdf.tmp"] if leftover is not None else [])
     kept = after == old if status else after.startswith(b"%PDF-") and after.rstrip().endswith(b"%%EOF")
+    kept = kept and (leftover is None or open(os.path.join(folder, ".labels.pdf.tmp"), "rb").read() == leftover)
     file_mode = stat.S_IMODE(os.stat(path).st_mode) if after is not None else None
     expected_mode = mode or (0o644 if after else None)
-    if (run.returncode, run.stdout, kept, left, file_mode) != (status, b"", True, expected_files, expected_mode):
+    if (run.returncode, run.stdout, kept, left, file_mode) != \
+            (status, b"", True, sorted(expected_files), expected_mode):
         failures.append(f"-o, {name}: status {run.returncode}, stderr {run.stderr!r}, files {left}, mode {file_mode}")
 
 # A FIFO is written as it is, and a symbolic link is followed to the file it names.
@@ -247,5 +325,5 @@ if run.returncode != 0 or not os.path.islink(os.path.join(folder, "link.pdf")) o
         not open(os.path.join(folder, "target.pdf"), "rb").read().startswith(b"%PDF-"):
     failures.append(f"-o a symbolic link: status {run.returncode}, stderr {run.stderr!r}")
 
-print("\n".join(failures) or f"{len(CASES)} sheets, {len(REFUSALS) + 2} refusals, 2 answers and 6 outputs pass")
+print("\n".join(failures) or f"{len(CASES)} sheets, {len(REFUSALS) + 2} refusals, 2 answers and 7 outputs pass")
 sys.exit(1 if failures else 0)
