@@ -4,7 +4,8 @@
 # export read back by python3-vobject.
 # Usage: vcard_export_test.py EXPORTER [--strace] (LEDGERINE_TEST_EXPORTER and
 # LEDGERINE_TEST_WRAPPER as for the other tool tests). With --strace, only the
-# card files while a card is being written, with calls held back by strace.
+# card files while a card is being written, with calls held back by strace, and
+# when each call of a card's write is failed by strace.
 import hashlib, os, resource, signal, subprocess, sys, tempfile, time, uuid
 import vobject
 
@@ -76,6 +77,10 @@ def check_cards(name, data, expected, arguments):
     if (run.returncode, run.stderr, lines) != (0, b"", [line for c in expected for line in c]):
         failures.append(f"{name}: status {run.returncode}, stderr {run.stderr!r}, cards {lines!r}")
 
+def cards_of(out):  # each card's bytes by its file name
+    pieces = [c + b"END:VCARD\r\n" for c in out.split(b"END:VCARD\r\n")[:-1]]
+    return {c.split(b"UID:urn:uuid:")[1][:36].decode() + ".vcf": c for c in pieces}
+
 # Under strace, which holds back one call for a second: a card file that
 # appears after the names were looked at, while its card is being written (the
 # link of the temporary file to its name held back), is kept, and the run fails;
@@ -106,7 +111,36 @@ if sys.argv[2:] == ["--strace"]:
     run, said, files = under_strace("pwrite64", kill)
     if run.returncode != -signal.SIGKILL or [name for name in files if name.endswith(".vcf")]:
         failures.append(f"killed while writing a card: status {run.returncode}, said {said!r}, files {files!r}")
-    print("\n".join(failures) or "a card file made during the write is kept; a killed run leaves no part of a card")
+    # Each call of the first card's whole write fails in turn (strace sees only
+    # the calls on the folder and that card's two names): the run says so, no
+    # card is written and no temporary file is left, and a file already in the
+    # folder is kept. A folder that cannot be synced fails the run too, that
+    # card whole in its place, as it might not outlast a crash.
+    cards = cards_of(export(record(b"Roy", b"Lu") + record(b"Lee", b"Kim"), ["--format", "vcard"]).stdout)
+    roy = uid(b"Roy", b"Lu") + ".vcf"
+    for name, fault, written in [
+            ("the temporary file cannot be made", "openat:error=EACCES:when=1", {}),
+            ("its permissions cannot be set", "fchmod:error=EPERM", {}),
+            ("the disk is full", "pwrite64:error=ENOSPC", {}),
+            ("its sync fails", "fsync:error=EIO:when=1", {}),
+            ("its close fails", "close:error=EIO:when=1", {}),
+            ("its link to the card's name fails", "link:error=EIO", {}),
+            ("the folder's sync fails", "fsync:error=EIO:when=2", {roy: cards[roy]}),
+            ("the folder cannot be opened to be synced", "openat:error=EACCES:when=2", {roy: cards[roy]})]:
+        folder = tempfile.mkdtemp(dir=ROOT.name)
+        with open(os.path.join(folder, "other.vcf"), "wb") as f:
+            f.write(b"kept")
+        trace = os.path.join(ROOT.name, "trace")
+        strace = ["/usr/bin/strace", "-f", "-qq", "-o", trace, "-P", folder, "-P", os.path.join(folder, roy),
+                  "-P", os.path.join(folder, "." + roy + ".tmp"), "-e", f"inject={fault}"]
+        run = subprocess.run(strace + COMMAND + ["--format", "vcard", "--split", folder],
+                             cwd=list_folder(record(b"Roy", b"Lu") + record(b"Lee", b"Kim")), capture_output=True)
+        said = f"ledgerine-export: could not write {os.path.join(folder, roy)}; 0 of the 2 cards were written\n"
+        got = (run.returncode, run.stdout, run.stderr, files_in(folder), "(INJECTED)" in open(trace).read())
+        if got != (1, b"", said.encode(), dict(written, **{"other.vcf": b"kept"}), True):
+            failures.append(f"--split, {name}: status, stdout, stderr, files, injected: {got!r}")
+    print("\n".join(failures) or "a card file made during the write is kept; a killed run leaves no part of a card; "
+          "no failed call of a card's write leaves part of one")
     sys.exit(1 if failures else 0)
 
 BROWN = (b"Brown", b"Ann", b"48 Elm Avenue", b"Toronto", b"ON", b"M5V 2T6", b"416-555-0199", b"2001 Sedan")
@@ -215,10 +249,6 @@ for data in (record(*BROWN) * 3, record(*hundred[3]) + record(BOX * 20), b""):
     plain, chosen = export(data, []), export(data, ["--format", "csv"])
     if (plain.returncode, chosen.returncode, chosen.stdout) != (0, 0, plain.stdout) or not plain.stdout:
         failures.append(f"--format csv: status {chosen.returncode}, {chosen.stdout[:200]!r}, not {plain.stdout[:200]!r}")
-
-def cards_of(out):  # each card's bytes by its file name
-    pieces = [c + b"END:VCARD\r\n" for c in out.split(b"END:VCARD\r\n")[:-1]]
-    return {c.split(b"UID:urn:uuid:")[1][:36].decode() + ".vcf": c for c in pieces}
 
 # --split: one file a card, named by its UUID, holding the card's bytes of the
 # one file, and nothing on standard output. Refused with status 1, one line on
