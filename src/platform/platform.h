@@ -104,11 +104,11 @@ bool platform_name_free(const char* path);
 // - Windows: the temporary file is flushed (FlushFileBuffers) and moved into
 //   place with MOVEFILE_WRITE_THROUGH, which returns once the move is on the disk.
 // When `path` is a symbolic link, the file it names is the one written, beside
-// itself, and the link is kept. A file replaced keeps its permissions; a new one
-// gets those a new file gets. On failure no temporary file is left, and the old
-// file (or its absence) is as it was, except when only the folder's sync failed:
-// the new file is then in place, but might not outlast a crash. On POSIX, errno
-// says what failed.
+// itself, and the link is kept. On POSIX a file replaced keeps its permissions,
+// and a new one gets those open(2) gives. On failure the temporary file is
+// removed (unless that fails too), and the old file (or its absence) is as it
+// was, except when only the folder's sync failed: the new file is then in
+// place, but might not outlast a crash. On POSIX, errno says what failed.
 // What becomes of a file that already has the name:
 enum class ExistingFile {
     kReplaced,
@@ -120,8 +120,9 @@ enum class ExistingFile {
 bool platform_write_whole_file(const char* path, const char* bytes, std::size_t length, ExistingFile existing);
 // The temporary name the file `path` is written under first: its own name,
 // hidden by a leading dot and ending in ".tmp", in the same folder. Made
-// afresh, never opened when already there: two programs writing one file at
-// once never write into the same temporary file.
+// afresh: when a file already has that name, the write fails and that file is
+// kept, so that two programs writing one file at once never write into the
+// same temporary file.
 std::string platform_temporary_name(const char* path);
 
 // Writes all `length` bytes to `file` from where it stands, as they are: for a
