@@ -26,8 +26,9 @@ def fields_of(data):
             for at in range(0, len(data), 136)]
 
 
-def start(locale, data=b"", columns=80):
-    """The program in a new folder, at a new terminal of its own."""
+def start(locale, data=b"", columns=80, under=()):
+    """The program in a new folder, at a new terminal of its own (`under`: a
+    command to run it under)."""
     folder = tempfile.mkdtemp(dir=ROOT.name)
     with open(os.path.join(folder, "Maillist.dat"), "wb") as f:
         f.write(data)
@@ -35,7 +36,7 @@ def start(locale, data=b"", columns=80):
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
     settings = termios.tcgetattr(slave)
     env = {"TERM": "xterm", "LC_ALL": locale, "PATH": os.environ.get("PATH", "/usr/bin:/bin")}
-    program = subprocess.Popen([PROGRAM], cwd=folder, stdin=slave, stdout=slave, stderr=slave, env=env,
+    program = subprocess.Popen(list(under) + [PROGRAM], cwd=folder, stdin=slave, stdout=slave, stderr=slave, env=env,
                                start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
     return {"program": program, "master": master, "slave": slave, "folder": folder, "screen": b"",
             "settings": settings}
@@ -194,7 +195,19 @@ for name, ending, wanted in ENDINGS:
     run = start("C.UTF-8")
     attempt(name, lambda: ending_case(run, ending, wanted), run)
 
-checks = len(FORMS) + 2 + len(ENDINGS)
+# Nothing reaches the screen, every write failing: the keys are still read, and
+# the terminal is put back at the end.
+def failed_writes_case(run):
+    wait_for_editor(run)
+    press(run, b"q\r")
+    ending_case(run, lambda run: None, 0)
+    if run["screen"] != b"":
+        failures.append(f"every write failing: the screen shows {run['screen'][:200]!r}")
+
+run = start("C.UTF-8", under=["strace", "-f", "-qq", "-o", "/dev/null", "-e", "inject=write:error=EIO"])
+attempt("every write failing", lambda: failed_writes_case(run), run)
+
+checks = len(FORMS) + 2 + len(ENDINGS) + 1
 for failure in failures:
     print(failure)
 print(f"line editing: {checks - len(failures)} of {checks} passed")
