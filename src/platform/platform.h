@@ -9,8 +9,14 @@
 #include <string_view>
 
 // Called once at start-up: a broken pipe or a file size limit must turn into a
-// failed write, never end the program.
+// failed write, never end the program. On POSIX a standard stream (0, 1 or 2)
+// found closed is opened on /dev/null, so that its number never goes to a file
+// the program opens; platform_standard_stream_was_closed still tells it.
 void platform_prepare_process();
+
+// Whether the standard stream `stream` (0, 1 or 2) was closed when the process
+// started: a tool that would write its output there refuses instead.
+bool platform_standard_stream_was_closed(int stream);
 
 // Called once by the menu program, after platform_prepare_process (the
 // companion tools leave the console as they find it):
@@ -50,9 +56,12 @@ void platform_end_console();
 
 constexpr int kNoFile = -1;
 
-// Opens the data file for reading and writing, never creating or truncating it.
-// Returns kNoFile when it is missing or is not a regular file we may update.
-int platform_open_data_file();
+// Opens the data file for reading and writing, never creating or truncating it:
+// the one `path` names, or with a null `path` "Maillist.dat" on drive A: (on
+// POSIX the current directory, the name matched ignoring case). Returns kNoFile,
+// with errno set, when it is missing or is not a regular file we may update
+// (EINVAL: there is a file of that name, but not a regular one).
+int platform_open_data_file(const char* path);
 void platform_close_file(int file);
 
 // Every call below that can fail says so: false means it did not do all it was asked.

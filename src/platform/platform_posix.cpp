@@ -24,6 +24,9 @@ namespace {
 constexpr const char* kDataFileName = "Maillist.dat";
 constexpr int kStandardStreams = 3;
 
+// The standard streams found closed at start-up, before they were put on /dev/null.
+bool g_closed_at_start[kStandardStreams];
+
 // Drive A:'s file system ignores case: when no file has exactly the name, take
 // the first (in byte order) whose name differs only in case.
 bool find_name_ignoring_case(std::string& found) {
@@ -199,6 +202,7 @@ void platform_prepare_process() {
     // console would then read the list as typed input.
     for (int stream = 0; stream < kStandardStreams; ++stream) {
         if (fcntl(stream, F_GETFD) < 0 && errno == EBADF) {
+            g_closed_at_start[stream] = true;
             int null_device = open("/dev/null", stream == 0 ? O_RDONLY : O_WRONLY);
             if (null_device >= 0 && null_device != stream) {
                 dup2(null_device, stream);
@@ -213,6 +217,10 @@ void platform_prepare_process() {
     (void)signal(SIGCHLD, SIG_IGN);
 }
 
+bool platform_standard_stream_was_closed(int stream) {
+    return stream >= 0 && stream < kStandardStreams && g_closed_at_start[stream];
+}
+
 void platform_prepare_console() {}
 
 bool platform_console_speaks_utf8() {
@@ -224,7 +232,9 @@ bool platform_console_speaks_utf8() {
     return utf8;
 }
 
-int platform_open_data_file() {
+int platform_open_data_file(const char* path) {
+    // A path given is taken as it is: only drive A:'s own name ignores case.
+    if (path != nullptr) return open_for_update(path);
     int file = open_for_update(kDataFileName);
     if (file != kNoFile || errno != ENOENT) return file;
     std::string other_case;

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -158,6 +159,11 @@ void platform_prepare_process() {
     (void)_setmode(kStandardInput, _O_BINARY);
 }
 
+bool platform_standard_stream_was_closed(int stream) {
+    // A stream the process was started without has no handle (-2), or an invalid one.
+    return _get_osfhandle(stream) < 0;
+}
+
 bool platform_console_speaks_utf8() {
     // A console speaks 850 while the program runs; redirected bytes are the list's.
     return false;
@@ -173,12 +179,13 @@ std::size_t platform_read_console(std::string_view prompt, char* buffer, std::si
 
 void platform_end_console() {}
 
-int platform_open_data_file() {
-    int file = _open(kDataFileName, _O_RDWR | _O_BINARY | _O_NOINHERIT);
+int platform_open_data_file(const char* path) {
+    int file = _open(path != nullptr ? path : kDataFileName, _O_RDWR | _O_BINARY | _O_NOINHERIT);
     if (file < 0) return kNoFile;
     struct _stat64 status {};
     if (_fstat64(file, &status) != 0 || (status.st_mode & _S_IFREG) == 0) {
         _close(file);
+        errno = EINVAL;  // there is a file of that name, but not one we can use
         return kNoFile;
     }
     return file;

@@ -115,8 +115,8 @@ SaveResult save_locked(const CustomerRecord* records, std::size_t count, std::si
 
 }  // namespace
 
-bool open_data_file() {
-    g_data_file = platform_open_data_file();
+bool open_data_file(const char* path) {
+    g_data_file = platform_open_data_file(path);
     return g_data_file != kNoFile;
 }
 

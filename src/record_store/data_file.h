@@ -8,9 +8,10 @@
 
 #include "record_store/customer_record.h"
 
-// Opens "a:Maillist.dat" for update; false when it is missing or is not a
-// regular file. The program then ends with status 1.
-bool open_data_file();
+// Opens the list for update: the file `path` names, or "a:Maillist.dat" when
+// it is null (the menu program's only list). False, with errno set, when it is
+// missing or is not a regular file; the program then ends with status 1.
+bool open_data_file(const char* path = nullptr);
 void close_data_file();
 
 // Fills the table with the file's records, the first kMaxRecords of them. False
