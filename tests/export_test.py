@@ -3,6 +3,7 @@
 # its command line. GROUP is one of csv, failures, lock, command-line.
 import fcntl, io, os, subprocess, time, csv
 from tool_support import *
+from tool_conventions import check_conventions
 
 failures = []
 plain = [b"Brown", b"Ann", b"48 Elm Avenue", b"Toronto", b"ON", b"M5V2T", b"416-555-0199", b"2001 Sedan"]
@@ -39,16 +40,19 @@ if GROUP == "csv":
     finish(failures, f"{len(cases)} lists exported as CSV")
 
 if GROUP == "failures":
-    # Status, standard output and the lines on standard error: no list, and a full
-    # disk, fail with one line and nothing written; a closed standard output never
-    # becomes the list, which stays as it was.
-    for name, data, stdout, start, status, errors in [
-            ("no list", None, subprocess.PIPE, None, 1, 1),
-            ("a full disk", b"", open("/dev/full", "wb"), None, 1, 1),
-            ("a closed standard output", record(*plain), subprocess.PIPE, lambda: os.close(1), 0, 0)]:
+    # Status, standard output and the lines on standard error: no list, a full
+    # disk, and a closed standard output fail with one line saying why and
+    # nothing written; a closed standard output never becomes the list, which
+    # stays as it was.
+    for name, data, stdout, start, status, errors, why in [
+            ("no list", None, subprocess.PIPE, None, 1, 1, b": No such file or directory\n"),
+            ("a full disk", b"", open("/dev/full", "wb"), None, 1, 1, b": No space left on device\n"),
+            ("a closed standard output", record(*plain), subprocess.PIPE, lambda: os.close(1), 1, 1,
+             b": Bad file descriptor\n")]:
         run, folder = export(data, stdout, start)
         kept = data is None or open(os.path.join(folder, "Maillist.dat"), "rb").read() == data
-        if (run.returncode, run.stdout or b"", run.stderr.count(b"\n"), kept) != (status, b"", errors, True):
+        if (run.returncode, run.stdout or b"", run.stderr.count(b"\n"), run.stderr.endswith(why), kept) != \
+                (status, b"", errors, True, True):
             failures.append(f"{name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}, list kept {kept}")
     finish(failures, "3 failures of the export")
 
@@ -69,13 +73,16 @@ if GROUP == "lock":
 
 if GROUP == "command-line":
     name = "ledgerine-export"
+    try_help = f"\nTry '{name} --help'.\n"
     for arguments, status, out, err in [(["--help"], 0, b"Usage: " + name.encode(), b""),
                                         (["--version"], 0, f"{name} 1.0\n".encode(), b""),
-                                        (["--verbose"], 2, b"", f"{name}: unknown option '--verbose'\nUsage: ".encode()),
-                                        (["a", "b"], 2, b"", f"{name}: unexpected argument '".encode())]:
+                                        (["--verbose"], 2, b"", f"{name}: unknown option '--verbose'{try_help}".encode()),
+                                        (["a", "b"], 2, b"", f"{name}: unexpected argument 'a'{try_help}".encode())]:
         run = subprocess.run(EXPORTER + arguments, cwd=list_folder(record(*plain)), capture_output=True)
-        if (run.returncode, run.stdout[:len(out)], run.stderr[:len(err)], bool(out), bool(err)) != \
-                (status, out, err, bool(run.stdout), bool(run.stderr)):
+        if (run.returncode, run.stdout[:len(out)], run.stderr, bool(out)) != (status, out, err, bool(run.stdout)):
             failures.append(f"{name} {arguments}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}")
-    finish(failures, "4 command lines of the export")
+    written = export(record(*plain))[0].stdout
+    check_conventions(name, EXPORTER, record(*plain), None, {"LC_ALL": "C"},
+                      lambda out, after: (out, after) == (written, record(*plain)), failures)
+    finish(failures, "4 command lines of the export, and what every tool does the same way")
 raise SystemExit(f"export_test.py: no group {GROUP}")

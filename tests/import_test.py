@@ -4,6 +4,7 @@
 # lock, command-line.
 import fcntl, os, subprocess, time
 from tool_support import *
+from tool_conventions import check_conventions
 
 failures = []
 SMITH_ROW = b"Smith,John,12 Main St,Ottawa,ON,K1A0B,555-1234,1995 Coupe"
@@ -202,8 +203,9 @@ if GROUP == "charset":
         failures.append(f"charset, cards in 1252: status {run.returncode}, stderr {run.stderr!r}, list {after!r}")
     # An unknown set is a usage error.
     run, after = import_file(SMITH, HEADER, ["--charset", "latin9"])
-    said = b"ledgerine-import: unknown character set 'latin9'\nUsage: "
-    if (run.returncode, run.stderr[:len(said)], after) != (2, said, SMITH):
+    said = b"ledgerine-import: unknown character set 'latin9' (the character sets are utf-8, cp850 and cp1252)\n" \
+           b"Try 'ledgerine-import --help'.\n"
+    if (run.returncode, run.stderr, after) != (2, said, SMITH):
         failures.append(f"charset, an unknown set: status {run.returncode}, stderr {run.stderr!r}")
     finish(failures, f"{2 * len(cases) + 3} imports in a character set")
 
@@ -235,7 +237,8 @@ if GROUP == "vcard":
              'ledgerine-import: line 1: card "Jean Trémblay": Year & Model is longer than 19 characters\n'
              "ledgerine-import: nothing was added\n".encode(), b""),
             ("a format it does not know", b"", CARD, ["--format", "xml"], "C", 2, b"",
-             b"ledgerine-import: unknown format 'xml'\nUsage: ", b"")]:
+             b"ledgerine-import: unknown format 'xml' (the formats are csv and vcard)\n"
+             b"Try 'ledgerine-import --help'.\n", b"")]:
         run, got = import_file(before, file_bytes, arguments, locale)
         if (run.returncode, run.stdout, run.stderr[:len(err)], got) != (status, out, err, after):
             failures.append(f"vCard, {name}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}, "
@@ -245,19 +248,22 @@ if GROUP == "vcard":
 if GROUP == "files":
     # The list must be there, and the file readable; neither is created or touched.
     for name, before, arguments, said in [
-            ("no list", None, [], "could not read Maillist.dat"),
-            ("no such file", b"", ["nowhere.csv"], "cannot read nowhere.csv: No such file or directory"),
-            ("a folder for a file", b"", ["."], "cannot read .: Is a directory")]:
+            ("no list", None, [], "could not open Maillist.dat: No such file or directory"),
+            ("no such file", b"", ["nowhere.csv"], "could not read nowhere.csv: No such file or directory"),
+            ("a folder for a file", b"", ["."], "could not read .: Is a directory")]:
         run, after = import_file(before, HEADER, arguments)
         if (run.returncode, run.stdout, run.stderr, after) != (1, b"", f"ledgerine-import: {said}\n".encode(), before):
             failures.append(f"import, {name}: status {run.returncode}, stderr {run.stderr!r}, list {after!r}")
-    # A line that cannot be said is a failure; after a real import, the records were added all the same.
-    for arguments, after, said in [
-            ([], SMITH * 2, b"ledgerine-import: cannot write to standard output: No space left on device; "
-                            b"1 record was added all the same\n"),
-            (["--check"], SMITH, b"ledgerine-import: cannot write to standard output: No space left on device\n")]:
+    # A summary that cannot be written is a failure; after a real import, the
+    # records were added all the same, and the status (3) says so, that no
+    # script adds them again.
+    for arguments, status, after, said in [
+            ([], 3, SMITH * 2, b"ledgerine-import: could not write the summary to standard output: No space left on "
+                               b"device; 1 record was added all the same\n"),
+            (["--check"], 1, SMITH, b"ledgerine-import: could not write the summary to standard output: "
+                                    b"No space left on device\n")]:
         run, got = import_file(SMITH, HEADER + SMITH_ROW, arguments, stdout=open("/dev/full", "wb"))
-        if (run.returncode, run.stderr, got) != (1, said, after):
+        if (run.returncode, run.stderr, got) != (status, said, after):
             failures.append(f"import {arguments} > /dev/full: status {run.returncode}, stderr {run.stderr!r}, list {got!r}")
     finish(failures, "5 imports without their list, their file or their standard output")
 
@@ -323,15 +329,22 @@ if GROUP == "lock":
 
 if GROUP == "command-line":
     # --help and --version on standard output; anything else it does not take,
-    # the usage on standard error and status 2, with nothing done.
+    # the fault and where to look on standard error and status 2, with nothing
+    # done; and what every tool does the same way.
     name = "ledgerine-import"
+    try_help = f"\nTry '{name} --help'.\n"
     for arguments, status, out, err in [(["--help"], 0, b"Usage: " + name.encode(), b""),
                                         (["--version"], 0, f"{name} 1.0\n".encode(), b""),
-                                        (["--verbose"], 2, b"", f"{name}: unknown option '--verbose'\nUsage: ".encode()),
-                                        (["a", "b"], 2, b"", f"{name}: unexpected argument '".encode())]:
+                                        (["--verbose"], 2, b"", f"{name}: unknown option '--verbose'{try_help}".encode()),
+                                        (["a", "b"], 2, b"", f"{name}: unexpected argument 'b'{try_help}".encode()),
+                                        (["--check=yes"], 2, b"",
+                                         f"{name}: option '--check' takes no value{try_help}".encode())]:
         run, after = import_file(SMITH, HEADER + SMITH_ROW, arguments)
-        if (run.returncode, run.stdout[:len(out)], run.stderr[:len(err)], bool(out), bool(err), after) != \
-                (status, out, err, bool(run.stdout), bool(run.stderr), SMITH):
+        if (run.returncode, run.stdout[:len(out)], run.stderr, bool(out), after) != \
+                (status, out, err, bool(run.stdout), SMITH):
             failures.append(f"{name} {arguments}: status {run.returncode}, stdout {run.stdout!r}, stderr {run.stderr!r}")
-    finish(failures, "4 command lines of the import")
+    check_conventions(name, IMPORTER, SMITH, HEADER + SMITH_ROW, {"LC_ALL": "C"},
+                      lambda out, after: (out, after) == (b"1 record added; the list holds 2\n", SMITH * 2), failures,
+                      untold_status=3)
+    finish(failures, "5 command lines of the import, and what every tool does the same way")
 raise SystemExit(f"import_test.py: no group {GROUP}")

@@ -9,6 +9,7 @@
 import errno, os, pty, re, resource, stat, subprocess, sys, threading, unicodedata
 
 from label_support import *
+from tool_conventions import check_conventions
 
 failures = []
 
@@ -219,35 +220,44 @@ if [" ".join(line.split()) for line in listed] != wanted:
 SMITH = record("Smith", "John", "12 Main St", "Ottawa", "ON", "K1A0B1")
 full = open("/dev/full", "wb")
 REFUSALS = [
-    ("unknown option", SMITH, ["--verbose"], None, 2, "unknown option '--verbose'\nUsage:"),
+    ("unknown option", SMITH, ["--verbose"], None, 2, "unknown option '--verbose'\nTry 'ledgerine-labels --help'.\n"),
     ("unknown sheet, the names listed", SMITH, ["--sheet", "A4"], None, 2,
-     "unknown sheet (the sheets are 5160, 5161, 5163, L7160 and L7163) 'A4'"),
-    ("--first 0", SMITH, ["--first", "0"], None, 2, "--first takes a label from 1 to 30, not '0'"),
+     "unknown sheet 'A4' (the sheets are 5160, 5161, 5163, L7160 and L7163)\n"),
+    ("--first 0", SMITH, ["--first", "0"], None, 2, "unknown label '0' for --first (the labels are 1 to 30)\n"),
     ("--first past the sheet", SMITH, ["--sheet", "L7160", "--first", "22"], None, 2,
-     "--first takes a label from 1 to 21, not '22'"),
-    ("--first not a number", SMITH, ["--first", "2x"], None, 2, "--first takes"),
-    ("--offset past 20mm", SMITH, ["--offset", "20.1mm,0mm"], None, 2, "--offset takes"),
-    ("--offset past 20mm in inches", SMITH, ["--offset", "0mm,-0.79in"], None, 2, "--offset takes"),
-    ("--offset without a unit", SMITH, ["--offset", "1,2mm"], None, 2, "--offset takes"),
-    ("--offset in centimetres", SMITH, ["--offset", "1cm,2mm"], None, 2, "--offset takes"),
-    ("--offset with one length", SMITH, ["--offset", "1mm"], None, 2, "--offset takes"),
-    ("--sort by city", SMITH, ["--sort", "city"], None, 2, "--sort takes"),
-    ("--font replaced by another family", SMITH, ["--font", "No Such Family"], None, 2, "there is no font"),
-    ("--font naming no family", SMITH, ["--font", ":bold"], None, 2, "--font names no family"),
+     "unknown label '22' for --first (the labels are 1 to 21)\n"),
+    ("--first not a number", SMITH, ["--first", "2x"], None, 2, "unknown label '2x' for --first"),
+    ("--offset past 20mm", SMITH, ["--offset", "20.1mm,0mm"], None, 2,
+     "unknown offset '20.1mm,0mm' (X,Y, each a number with mm, in or pt, at most 20mm)\n"),
+    ("--offset past 20mm in inches", SMITH, ["--offset", "0mm,-0.79in"], None, 2, "unknown offset '0mm,-0.79in'"),
+    ("--offset without a unit", SMITH, ["--offset", "1,2mm"], None, 2, "unknown offset '1,2mm'"),
+    ("--offset in centimetres", SMITH, ["--offset", "1cm,2mm"], None, 2, "unknown offset '1cm,2mm'"),
+    ("--offset with one length", SMITH, ["--offset", "1mm"], None, 2, "unknown offset '1mm'"),
+    ("--sort by city", SMITH, ["--sort", "city"], None, 2,
+     "unknown sort key 'city' (the sort keys are last-name and postal-code)\n"),
+    ("--font replaced by another family", SMITH, ["--font", "No Such Family"], None, 2,
+     "unknown font 'No Such Family' (fontconfig would put "),
+    ("--font naming no family", SMITH, ["--font", ":bold"], None, 2, "font ':bold' names no family\n"),
     ("an empty list", b"", [], None, 1, "no labels"),
     ("a block too tall for its label (line breaks in a field)", SMITH + record("Roy", "Ann", "\n" * 29), [], None, 1,
-     "the address of record 2 does not fit its label"),
+     "could not fit the address of record 2 on its label"),
     ("a last name nobody has", SMITH, ["--last-name", "Jones"], None, 1, "no labels"),
-    ("no list", None, [], None, 1, "could not read Maillist.dat"),
-    ("standard output full", SMITH, [], full, 1, "could not write the labels to standard output"),
-    ("-o /dev/full", SMITH, ["-o", "/dev/full"], None, 1, "could not write the labels to /dev/full"),
-    ("-o into no folder", SMITH, ["-o", "nowhere/labels.pdf"], None, 1, "could not write the labels to nowhere"),
+    ("no list", None, [], None, 1, "could not open Maillist.dat: No such file or directory\n"),
+    ("standard output full", SMITH, [], full, 1,
+     "could not write the labels to standard output: No space left on device\n"),
+    ("-o /dev/full", SMITH, ["-o", "/dev/full"], None, 1, "could not write the labels to /dev/full: No space left"),
+    ("-o into no folder", SMITH, ["-o", "nowhere/labels.pdf"], None, 1,
+     "could not write the labels to nowhere/labels.pdf: No such file or directory\n"),
 ]
+# A usage error (status 2) is its fault and where to look, in two lines; any
+# other refusal one line.
 for name, data, arguments, stdout, status, said in REFUSALS:
     run = subprocess.run(LABELS + arguments, cwd=folder_with(data), stdout=stdout or subprocess.PIPE,
                          stderr=subprocess.PIPE, env=C)
-    if (run.returncode, run.stdout or b"", run.stderr.decode().startswith("ledgerine-labels: " + said)) != \
-            (status, b"", True):
+    told = run.stderr.decode()
+    lines = 2 if status == 2 else 1
+    if (run.returncode, run.stdout or b"", told.startswith("ledgerine-labels: " + said), told.count("\n")) != \
+            (status, b"", True, lines) or status == 2 and not told.endswith("\nTry 'ledgerine-labels --help'.\n"):
         failures.append(f"{name}: status {run.returncode}, stdout {(run.stdout or b'')[:40]!r}, stderr {run.stderr!r}")
 
 # --help and --version on standard output, with nothing else done.
@@ -255,6 +265,17 @@ for arguments, out in ((["--help"], b"Usage: ledgerine-labels [OPTIONS]\n"), (["
     run = subprocess.run(LABELS + arguments, cwd=folder_with(None), capture_output=True)
     if (run.returncode, run.stdout[:len(out)], run.stderr) != (0, out, b""):
         failures.append(f"{arguments}: status {run.returncode}, stdout {run.stdout[:60]!r}, stderr {run.stderr!r}")
+
+# What every tool does the same way.
+check_conventions("ledgerine-labels", LABELS, SMITH, None, C, lambda out, after: out.startswith(b"%PDF-"), failures)
+# --list-sheets writes to standard output too.
+for name, stdout, start, why in [("closed", None, lambda: os.close(1), "Bad file descriptor"),
+                                 ("full", full, None, "No space left on device")]:
+    run = subprocess.run(LABELS + ["--list-sheets"], cwd=folder_with(None), stdout=stdout or subprocess.PIPE,
+                         stderr=subprocess.PIPE, preexec_fn=start)
+    if (run.returncode, run.stdout or b"", run.stderr.decode()) != \
+            (1, b"", f"ledgerine-labels: could not write{' the sheets' * (stdout is not None)} to standard output: {why}\n"):
+        failures.append(f"--list-sheets, standard output {name}: status {run.returncode}, stderr {run.stderr!r}")
 
 # A terminal is refused, whether standard output or named by -o, and sees nothing.
 main, terminal = pty.openpty()

@@ -6,7 +6,7 @@
 # LEDGERINE_TEST_WRAPPER as for the other tool tests). With --strace, only the
 # card files while a card is being written, with calls held back by strace, and
 # when each call of a card's write is failed by strace.
-import hashlib, os, resource, signal, subprocess, sys, tempfile, time, uuid
+import errno, hashlib, os, resource, signal, subprocess, sys, tempfile, time, uuid
 import vobject
 
 WIDTHS = (20, 20, 30, 20, 3, 8, 15, 20)
@@ -118,6 +118,7 @@ if sys.argv[2:] == ["--strace"]:
     # card whole in its place, as it might not outlast a crash.
     cards = cards_of(export(record(b"Roy", b"Lu") + record(b"Lee", b"Kim"), ["--format", "vcard"]).stdout)
     roy = uid(b"Roy", b"Lu") + ".vcf"
+    # Each case: its name, the call failed, and the cards written.
     for name, fault, written in [
             ("the temporary file cannot be made", "openat:error=EACCES:when=1", {}),
             ("its permissions cannot be set", "fchmod:error=EPERM", {}),
@@ -137,7 +138,8 @@ if sys.argv[2:] == ["--strace"]:
         run = subprocess.run(strace + COMMAND + ["--format", "vcard", "--split", folder],
                              cwd=list_folder(record(b"Roy", b"Lu") + record(b"Lee", b"Kim")), capture_output=True,
                              env=dict(os.environ, ASAN_OPTIONS="detect_leaks=0"))
-        said = f"ledgerine-export: could not write {os.path.join(folder, roy)}; 0 of the 2 cards were written\n"
+        why = os.strerror(getattr(errno, fault.split("=")[1].split(":")[0]))
+        said = f"ledgerine-export: could not write {os.path.join(folder, roy)}: {why}; 0 of the 2 cards were written\n"
         got = (run.returncode, run.stdout, run.stderr, files_in(folder), "(INJECTED)" in open(trace).read())
         if got != (1, b"", said.encode(), dict(written, **{"other.vcf": b"kept"}), True):
             failures.append(f"--split, {name}: status, stdout, stderr, files, injected: {got!r}")
@@ -279,11 +281,11 @@ for name, data, option, prepare, start, status, files, said in [
          None, 1, {first: b"nowhere"}, b"already there"),
         ("a card's temporary file already there", twins, "vcard", put(f".{first}.tmp"), None, 1,
          {f".{first}.tmp": b"kept"}, b"already there"),
-        ("a missing folder", twins, "vcard", os.rmdir, None, 1, None, b"is not a folder"),
+        ("a missing folder", twins, "vcard", os.rmdir, None, 1, None, b": not a folder"),
         ("a file for the folder", twins, "vcard", lambda f: os.rmdir(f) or open(f, "wb").close(), None, 1, None,
-         b"is not a folder"),
+         b": not a folder"),
         ("a card cut by the file size limit", short_then_long, "vcard", None, small_files, 1, {roy: cut[roy]},
-         b"; 1 of the 3 cards were written")]:
+         b": File too large; 1 of the 3 cards were written")]:
     folder = tempfile.mkdtemp(dir=ROOT.name)
     if prepare:
         prepare(folder)
@@ -293,18 +295,22 @@ for name, data, option, prepare, start, status, files, said in [
             (status, b"", status, True, files) or len(cut[lee]) <= 250 or len(cards) != 4:
         failures.append(f"--split, {name}: status {run.returncode}, stderr {run.stderr!r}, files {got!r}")
 run = subprocess.run(COMMAND + ["--format", "vcard"], cwd=tempfile.mkdtemp(dir=ROOT.name), capture_output=True)
-if (run.returncode, run.stdout, run.stderr) != (1, b"", b"ledgerine-export: could not read Maillist.dat\n"):
+if (run.returncode, run.stdout, run.stderr) != \
+        (1, b"", b"ledgerine-export: could not open Maillist.dat: No such file or directory\n"):
     failures.append(f"vcard, no list: status {run.returncode}, stderr {run.stderr!r}")
 
 # Standard output that cannot take the cards; usage errors, status 2 with nothing done.
 run = export(twins, ["--format", "vcard"], stdout=open("/dev/full", "wb"))
-if (run.returncode, run.stderr) != (1, b"ledgerine-export: could not write the list to standard output\n"):
+if (run.returncode, run.stderr) != \
+        (1, b"ledgerine-export: could not write the list to standard output: No space left on device\n"):
     failures.append(f"vcard to a full disk: status {run.returncode}, stderr {run.stderr!r}")
-for arguments, said in [(["--format", "vcard3"], b"unknown format 'vcard3'"), (["--format"], b"option needs a value"),
-                        (["--split", ROOT.name], b"--split needs a vCard format"),
-                        (["--format=csv", "--split", ROOT.name], b"--split needs a vCard format")]:
+for arguments, said in [(["--format", "vcard3"], b"unknown format 'vcard3' (the formats are csv, vcard and vcard4)"),
+                        (["--format"], b"option '--format' needs a value"),
+                        (["--split", ROOT.name], b"--split needs --format vcard or vcard4"),
+                        (["--format=csv", "--split", ROOT.name], b"--split needs --format vcard or vcard4")]:
     run = export(twins, arguments)
-    if (run.returncode, run.stdout, said in run.stderr, b"Usage: ledgerine-export" in run.stderr) != (2, b"", True, True):
+    if (run.returncode, run.stdout, run.stderr) != \
+            (2, b"", b"ledgerine-export: " + said + b"\nTry 'ledgerine-export --help'.\n"):
         failures.append(f"{arguments}: status {run.returncode}, stdout {run.stdout[:80]!r}, stderr {run.stderr!r}")
 
 print("\n".join(failures) or f"{len(CARDS) + 1} card tables, vobject on 100 records and the folder cases pass")

@@ -1,5 +1,7 @@
-// ledgerine-export: the list in the current directory on standard output, as
-// CSV or as vCards, whole or not at all; or as one vCard file a card in a folder.
+// ledgerine-export: the list (Maillist.dat in the current directory, or --list's
+// FILE) on standard output, as CSV or as vCards, whole or not at all; or as one
+// vCard file a card in a folder.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,27 +14,24 @@
 
 namespace {
 
-constexpr int kStatusWritten = 0;
-constexpr int kStatusFailed = 1;
-
 constexpr std::size_t kFormatOption = 0;
 constexpr std::size_t kSplitOption = 1;
 
+enum Format : int { kCsv, kVcard30, kVcard40 };
+constexpr OptionChoices kFormats = {
+    "format", "formats", {{"csv", kCsv, "the default"}, {"vcard", kVcard30, "vCard 3.0"}, {"vcard4", kVcard40, "vCard 4.0"}}};
+
 constexpr ToolCommandLine kCommandLine = {
     "ledgerine-export",
-    "Usage: ledgerine-export [--format csv|vcard|vcard4] [--split DIR]\n"
-    "Writes the list in Maillist.dat, in the current directory, to standard output\n"
-    "as CSV in UTF-8, or as vCards for an address book.\n"
-    "  --format FORMAT  csv (the default), vcard (vCard 3.0) or vcard4 (vCard 4.0)\n"
-    "  --split DIR      with a vCard format: one file a card, UUID.vcf, in the\n"
-    "                   existing folder DIR, and nothing on standard output\n"
-    "  --help           show this help and exit\n"
-    "  --version        show the version and exit\n",
-    {{"--format", '\0', true}, {"--split", '\0', true}},
+    "Usage: ledgerine-export [OPTIONS]",
+    "Writes the list to standard output as CSV in UTF-8, or as vCards for an\n"
+    "address book.\n",
+    {{"--format", '\0', "FORMAT", "{}", &kFormats},
+     {"--split", '\0', "DIR",
+      "with a vCard format: one file a card, UUID.vcf, in the existing folder DIR, and nothing on standard output",
+      nullptr}},
     0,
 };
-
-enum class Format { kCsv, kVcard30, kVcard40 };
 
 // The card files' names in the folder: the UUID and ".vcf". Each is written
 // whole (platform_write_whole_file) under a hidden temporary name, ".UUID.vcf.tmp",
@@ -62,75 +61,51 @@ bool write_card_file(const char* folder, std::size_t card) {
 }
 
 int write_card_files(const char* folder) {
-    if (!platform_is_folder(folder)) {
-        (void)std::fprintf(stderr, "ledgerine-export: %s is not a folder\n", folder);
-        return kStatusFailed;
-    }
+    if (!platform_is_folder(folder)) return tool_error(0, "could not write the cards into %s: not a folder", folder);
     // Every name is looked at before any card is written: a file already there is never replaced.
     for (std::size_t card = 0; card < g_cards.card_count; ++card) {
         std::string card_name = card_path(folder, g_cards.uuids[card]);
         for (const std::string& path : {card_name, platform_temporary_name(card_name.c_str())}) {
             if (!platform_name_free(path.c_str())) {
-                (void)std::fprintf(stderr, "ledgerine-export: %s is already there; no card was written\n",
-                                   path.c_str());
-                return kStatusFailed;
+                return tool_error(0, "could not write %s: a file is already there; no card was written", path.c_str());
             }
         }
     }
     for (std::size_t card = 0; card < g_cards.card_count; ++card) {
         if (!write_card_file(folder, card)) {
+            int error = errno;
             std::string path = card_path(folder, g_cards.uuids[card]);
-            (void)std::fprintf(stderr, "ledgerine-export: could not write %s; %zu of the %zu cards were written\n",
-                               path.c_str(), card, g_cards.card_count);
-            return kStatusFailed;
+            return tool_error(0, "could not write %s: %s; %zu of the %zu cards were written", path.c_str(),
+                              std::strerror(error), card, g_cards.card_count);
         }
     }
-    return kStatusWritten;
+    return kStatusDone;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     ToolArguments arguments;
-    // First, so that a closed standard stream can never become the data file.
-    platform_prepare_process();
-    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
-    Format format = Format::kCsv;
-    if (const char* name = arguments.values[kFormatOption]) {
-        if (std::strcmp(name, "vcard") == 0) {
-            format = Format::kVcard30;
-        } else if (std::strcmp(name, "vcard4") == 0) {
-            format = Format::kVcard40;
-        } else if (std::strcmp(name, "csv") != 0) {
-            return usage_error(kCommandLine, "unknown format", name);
-        }
-    }
+    if (std::optional<int> done = open_tool(argc, argv, kCommandLine, arguments)) return *done;
+    auto format = static_cast<Format>(arguments.choices[kFormatOption]);  // kCsv unless given
     const char* folder = arguments.values[kSplitOption];
-    if (folder != nullptr && format == Format::kCsv) {
-        return usage_error(kCommandLine, "--split needs a vCard format", folder);
-    }
-
-    bool loaded = open_data_file() && load_records(g_table);
-    close_data_file();
-    if (!loaded) {
-        (void)std::fputs("ledgerine-export: could not read Maillist.dat\n", stderr);
-        return kStatusFailed;
-    }
+    if (folder != nullptr && format == kCsv) return usage_error("--split needs --format vcard or vcard4");
+    if (folder == nullptr && !standard_output_open()) return kStatusFailed;
+    if (!load_tool_list(arguments, g_table)) return kStatusFailed;
     const char* bytes;
     std::size_t length;
-    if (format == Format::kCsv) {
+    if (format == kCsv) {
         format_csv(g_table, platform_marks_utf8_files(), g_csv);
         bytes = g_csv.bytes;
         length = g_csv.length;
     } else {
-        format_vcards(g_table, format == Format::kVcard30 ? VcardVersion::k30 : VcardVersion::k40, g_cards);
+        format_vcards(g_table, format == kVcard30 ? VcardVersion::k30 : VcardVersion::k40, g_cards);
         if (folder != nullptr) return write_card_files(folder);
         bytes = g_cards.bytes;
         length = g_cards.length;
     }
     if (!platform_write_standard_output(bytes, length)) {
-        (void)std::fputs("ledgerine-export: could not write the list to standard output\n", stderr);
-        return kStatusFailed;
+        return tool_error(errno, "could not write the list to standard output");
     }
-    return kStatusWritten;
+    return kStatusDone;
 }

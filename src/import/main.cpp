@@ -1,5 +1,6 @@
 // ledgerine-import: the rows of a CSV file, or the cards of a vCard file, added
-// to the list in the current directory, all of them or none, in one save.
+// to the list (Maillist.dat in the current directory, or --list's FILE), all of
+// them or none, in one save.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -19,25 +20,35 @@ namespace {
 
 constexpr int kStatusAdded = 0;
 constexpr int kStatusRefused = 1;
+// The records were saved, but the line saying so could not be written: a script
+// must not add them again.
+constexpr int kStatusAddedUntold = 3;
 constexpr std::size_t kCheckOption = 0;
 constexpr std::size_t kFormatOption = 1;
 constexpr std::size_t kCharsetOption = 2;
 constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
+enum class FileFormat { kUnknown, kCsv, kVcard };
+
+constexpr OptionChoices kFormats = {
+    "format", "formats", {{"csv", static_cast<int>(FileFormat::kCsv), nullptr},
+                          {"vcard", static_cast<int>(FileFormat::kVcard), nullptr}}};
+// The names charset_name gives, the ones a check says it read in.
+constexpr OptionChoices kCharsets = {"character set", "character sets",
+                                     {{"utf-8", static_cast<int>(Charset::kUtf8), nullptr},
+                                      {"cp850", static_cast<int>(Charset::kCp850), nullptr},
+                                      {"cp1252", static_cast<int>(Charset::kCp1252), nullptr}}};
+
 constexpr ToolCommandLine kCommandLine = {
     "ledgerine-import",
-    "Usage: ledgerine-import [--check] [--format csv|vcard] [--charset SET] [FILE]\n"
+    "Usage: ledgerine-import [OPTIONS] [FILE]",
     "Adds the rows of the CSV file, or the cards of the vCard file, FILE (standard\n"
-    "input when FILE is - or absent) to the list in Maillist.dat, in the current\n"
-    "directory: all of them or none. A file whose first line is BEGIN:VCARD is vCard.\n"
-    "A file is read as UTF-8 when all of it is UTF-8, or else in code page 850 or\n"
-    "1252, whichever its accented letters read as.\n"
-    "  --check           read and check everything, write nothing, and say what would be added\n"
-    "  --format FORMAT   read the file as csv or vcard, whatever its first line\n"
-    "  --charset SET     read the file as utf-8, cp850 or cp1252, whatever its bytes\n"
-    "  --help            show this help and exit\n"
-    "  --version         show the version and exit\n",
-    {{"--check", '\0', false}, {"--format", '\0', true}, {"--charset", '\0', true}},
+    "input when FILE is - or absent) to the list: all of them or none. A file whose\n"
+    "first line is BEGIN:VCARD is vCard. A file is read as UTF-8 when all of it is\n"
+    "UTF-8, or else in code page 850 or 1252, whichever its accented letters read as.\n",
+    {{"--check", '\0', nullptr, "read and check everything, write nothing, and say what would be added", nullptr},
+     {"--format", '\0', "FORMAT", "read the file as {}, whatever its first line", &kFormats},
+     {"--charset", '\0', "SET", "read the file as {}, whatever its bytes", &kCharsets}},
     1,
 };
 
@@ -49,8 +60,6 @@ VcardReader g_vcard[kFileCharsets];
 ImportRead g_reads[kFileCharsets];
 CharsetEvidence g_evidence;
 char g_piece[kReadSize];
-
-enum class FileFormat { kUnknown, kCsv, kVcard };
 
 ImportRead& read_in(Charset charset) {
     return g_reads[static_cast<std::size_t>(charset)];
@@ -86,7 +95,7 @@ std::optional<Charset> read_file(const char* name, FileFormat format, std::optio
     const char* shown = from_standard_input ? "standard input" : name;
     std::FILE* file = from_standard_input ? stdin : std::fopen(name, "rb");
     if (file == nullptr) {
-        (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(errno));
+        (void)tool_error(errno, "could not read %s", shown);
         return std::nullopt;
     }
     const Charset* first = forced ? &kFileCharsetList[static_cast<std::size_t>(*forced)] : std::begin(kFileCharsetList);
@@ -110,7 +119,7 @@ std::optional<Charset> read_file(const char* name, FileFormat format, std::optio
     bool failed = std::ferror(file) != 0;
     if (!from_standard_input) (void)std::fclose(file);  // only read: nothing to lose
     if (failed) {
-        (void)std::fprintf(stderr, "ledgerine-import: cannot read %s: %s\n", shown, std::strerror(error));
+        (void)tool_error(error, "could not read %s", shown);
         return std::nullopt;
     }
     end_charset_evidence(g_evidence, read_in(Charset::kUtf8));
@@ -133,10 +142,10 @@ bool refused(const ImportRead& read) {
     for (std::size_t i = 0; i + more < read.refusal_count; ++i) {
         char line[kRefusalLineSize];
         refusal_line(read.refusals[i], utf8, line);
-        (void)std::fprintf(stderr, "ledgerine-import: %s\n", line);
+        (void)tool_error(0, "%s", line);
     }
-    if (more > 0) (void)std::fprintf(stderr, "ledgerine-import: %zu more problem%s\n", more, more == 1 ? "" : "s");
-    (void)std::fputs("ledgerine-import: nothing was added\n", stderr);
+    if (more > 0) (void)tool_error(0, "%zu more problem%s", more, more == 1 ? "" : "s");
+    (void)tool_error(0, "nothing was added");
     return true;
 }
 
@@ -146,23 +155,23 @@ const char* records_word(std::size_t count) {
 
 int say_no_room(std::size_t held, std::size_t entries) {
     std::size_t room = held < kMaxRecords ? kMaxRecords - held : 0;
-    (void)std::fprintf(stderr, "ledgerine-import: the list holds %zu %s and takes %zu at the most: ", held,
-                       records_word(held), kMaxRecords);
+    char fit[96];
     if (room == 0) {
-        (void)std::fprintf(stderr, "there is no room for %zu more; nothing was added\n", entries);
+        (void)std::snprintf(fit, sizeof fit, "there is no room for %zu more", entries);
     } else {
-        (void)std::fprintf(stderr, "only %zu of the %zu records fit; nothing was added\n", room, entries);
+        (void)std::snprintf(fit, sizeof fit, "only %zu of the %zu records fit", room, entries);
     }
-    return kStatusRefused;
+    return tool_error(0, "the list holds %zu %s and takes %zu at the most: %s; nothing was added", held,
+                      records_word(held), kMaxRecords, fit);
 }
 
-int say_unreadable_list() {
-    (void)std::fputs("ledgerine-import: could not read Maillist.dat\n", stderr);
-    return kStatusRefused;
+int say_unreadable_list(const char* list) {
+    return tool_error(errno, "could not read %s", list);
 }
 
 // The line that says what was done, on standard output; a line that cannot be
-// written is a failure, said on standard error with what was done all the same.
+// written is a failure, said on standard error with what was done all the same:
+// after a save, kStatusAddedUntold.
 // What the file held that no field takes, and the characters the code page
 // lacks, are told only when there were some; a check tells the set it read in.
 int say_done(const ImportRead& read, std::size_t held, bool checking, Charset charset) {
@@ -185,19 +194,20 @@ int say_done(const ImportRead& read, std::size_t held, bool checking, Charset ch
                 std::fflush(stdout) == 0;
     if (said) return kStatusAdded;
     int error = errno;
-    (void)std::fprintf(stderr, "ledgerine-import: cannot write to standard output: %s", std::strerror(error));
-    if (!checking) (void)std::fprintf(stderr, "; %zu %s added all the same", entries, entries == 1 ? "record was" : "records were");
-    (void)std::fputc('\n', stderr);
-    return kStatusRefused;
+    if (checking) return tool_error(error, "could not write the summary to standard output");
+    (void)tool_error(0, "could not write the summary to standard output: %s; %zu %s added all the same",
+                     std::strerror(error),
+                     entries, entries == 1 ? "record was" : "records were");
+    return kStatusAddedUntold;
 }
 
 // Adds the entries of `read`, or with `checking` only says what would be added.
 // Nothing to add needs no save: a list already past its limit takes nothing more.
-int add_entries(const ImportRead& read, bool checking, Charset charset) {
+int add_entries(const ImportRead& read, bool checking, Charset charset, const char* list) {
     std::size_t entries = read.entries;
     if (checking || entries == 0 || entries > kMaxRecords) {
         std::optional<std::size_t> held = count_file_records();
-        if (!held) return say_unreadable_list();
+        if (!held) return say_unreadable_list(list);
         if (entries > 0 && *held + entries > kMaxRecords) return say_no_room(*held, entries);
         return say_done(read, *held, checking, charset);
     }
@@ -210,40 +220,27 @@ int add_entries(const ImportRead& read, bool checking, Charset charset) {
         case SaveResult::kFailed:
             break;
     }
-    (void)std::fputs("ledgerine-import: could not save the records in Maillist.dat; nothing was added\n", stderr);
-    return kStatusRefused;
+    return tool_error(0, "could not save the records in %s: %s; nothing was added", list, std::strerror(errno));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     ToolArguments arguments;
-    // First, so that a closed standard stream can never become the data file.
-    platform_prepare_process();
-    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
-    FileFormat format = FileFormat::kUnknown;
-    if (const char* named = arguments.values[kFormatOption]) {
-        if (std::strcmp(named, "csv") == 0) {
-            format = FileFormat::kCsv;
-        } else if (std::strcmp(named, "vcard") == 0) {
-            format = FileFormat::kVcard;
-        } else {
-            return usage_error(kCommandLine, "unknown format", named);
-        }
-    }
+    if (std::optional<int> done = open_tool(argc, argv, kCommandLine, arguments)) return *done;
+    auto format = static_cast<FileFormat>(arguments.choices[kFormatOption]);  // kUnknown unless given
     std::optional<Charset> forced;
-    if (const char* named = arguments.values[kCharsetOption]) {
-        for (Charset charset : kFileCharsetList) {
-            if (std::strcmp(named, charset_name(charset)) == 0) forced = charset;
-        }
-        if (!forced) return usage_error(kCommandLine, "unknown character set", named);
-    }
+    if (arguments.given[kCharsetOption]) forced = static_cast<Charset>(arguments.choices[kCharsetOption]);
+    // What was done is said there: nothing is added that could not be told.
+    if (!standard_output_open()) return kStatusRefused;
     // The list must be there before anything is read: the importer never creates it.
-    if (!open_data_file()) return say_unreadable_list();
+    if (!open_tool_list(arguments)) return kStatusRefused;
     int status = kStatusRefused;
     if (std::optional<Charset> charset = read_file(arguments.operand, format, forced)) {
         const ImportRead& read = read_in(*charset);
-        if (!refused(read)) status = add_entries(read, arguments.given[kCheckOption], *charset);
+        if (!refused(read)) {
+            status = add_entries(read, arguments.given[kCheckOption], *charset, tool_list_name(arguments));
+        }
     }
     close_data_file();
     return status;

@@ -1,5 +1,6 @@
-// ledgerine-labels: the list in the current directory as a PDF of mailing
-// labels, on standard output or in a file, whole or not at all.
+// ledgerine-labels: the list (Maillist.dat in the current directory, or
+// --list's FILE) as a PDF of mailing labels, on standard output or in a file,
+// whole or not at all.
 #include <glib.h>
 
 #include <cerrno>
@@ -21,37 +22,28 @@
 
 namespace {
 
-constexpr int kStatusWritten = 0;
-constexpr int kStatusFailed = 1;
-
 enum Option : std::size_t { kOutput, kSheet, kListSheets, kFirst, kOffset, kLastName, kSort, kUpper, kFont };
+
+constexpr OptionChoices kOrders = {
+    "sort key", "sort keys", {{"last-name", static_cast<int>(LabelOrder::kLastName), nullptr},
+                              {"postal-code", static_cast<int>(LabelOrder::kPostalCode), nullptr}}};
 
 constexpr ToolCommandLine kCommandLine = {
     "ledgerine-labels",
-    "Usage: ledgerine-labels [OPTIONS]\n"
-    "Writes the list in Maillist.dat, in the current directory, as a PDF of mailing\n"
-    "labels to standard output.\n"
-    "  -o, --output FILE  write the PDF to FILE instead, replaced only when whole\n"
-    "  --sheet NAME       the label sheet (5160 unless named); --list-sheets shows them\n"
-    "  --list-sheets      show the sheets: name, paper, labels across x down, label size\n"
-    "  --first N          start at label N of the first sheet, counted across then down\n"
-    "  --offset X,Y       move everything right by X and down by Y, each with its unit\n"
-    "                     (mm, in or pt; at most 20mm either way), as in -1.5mm,.02in\n"
-    "  --last-name NAME   only the customers with that last name\n"
-    "  --sort KEY         by last-name or by postal-code, not in the list's order\n"
-    "  --upper            the addresses in upper case\n"
-    "  --font NAME        the font by its fontconfig name (DejaVu Sans unless named)\n"
-    "  --help             show this help and exit\n"
-    "  --version          show the version and exit\n",
-    {{"--output", 'o', true},
-     {"--sheet", '\0', true},
-     {"--list-sheets", '\0', false},
-     {"--first", '\0', true},
-     {"--offset", '\0', true},
-     {"--last-name", '\0', true},
-     {"--sort", '\0', true},
-     {"--upper", '\0', false},
-     {"--font", '\0', true}},
+    "Usage: ledgerine-labels [OPTIONS]",
+    "Writes the list as a PDF of mailing labels to standard output.\n",
+    {{"--output", 'o', "FILE", "write the PDF to FILE instead, replaced only when whole", nullptr},
+     {"--sheet", '\0', "NAME", "the label sheet (5160 unless named); --list-sheets shows them", nullptr},
+     {"--list-sheets", '\0', nullptr, "show the sheets: name, paper, labels across x down, label size", nullptr},
+     {"--first", '\0', "N", "start at label N of the first sheet, counted across then down", nullptr},
+     {"--offset", '\0', "X,Y",
+      "move everything right by X and down by Y, each with its unit (mm, in or pt; at most 20mm either way), "
+      "as in -1.5mm,.02in",
+      nullptr},
+     {"--last-name", '\0', "NAME", "only the customers with that last name", nullptr},
+     {"--sort", '\0', "KEY", "by {}, not in the list's order", &kOrders},
+     {"--upper", '\0', nullptr, "the addresses in upper case", nullptr},
+     {"--font", '\0', "NAME", "the font by its fontconfig name (DejaVu Sans unless named)", nullptr}},
     0,
 };
 
@@ -118,22 +110,6 @@ bool read_first(const char* text, std::size_t labels, std::size_t& first) {
     return true;
 }
 
-bool read_order(const char* text, LabelOrder& order) {
-    if (std::strcmp(text, "last-name") == 0) {
-        order = LabelOrder::kLastName;
-    } else if (std::strcmp(text, "postal-code") == 0) {
-        order = LabelOrder::kPostalCode;
-    } else {
-        return false;
-    }
-    return true;
-}
-
-int say(const char* what) {
-    (void)std::fprintf(stderr, "ledgerine-labels: %s\n", what);
-    return kStatusFailed;
-}
-
 // Static: too large for the stack of small machines.
 RecordTable g_table;
 LabelSelection g_selection;
@@ -155,92 +131,91 @@ int make_labels(const ToolArguments& arguments, const SheetPlacement& placement,
                 converted, utf8_to_list(last_name.data(), last_name.size(), converted, false, unfinished));
         }
     }
-    bool loaded = open_data_file() && load_records(g_table);
-    close_data_file();
-    if (!loaded) return say("could not read Maillist.dat");
+    if (!load_tool_list(arguments, g_table)) return kStatusFailed;
     select_records(g_table, arguments.given[kLastName] ? &last_name : nullptr, g_selection);
     if (g_selection.count == 0) {
-        return say(arguments.given[kLastName] ? "no labels: no customer has that last name"
-                                              : "no labels: the list is empty");
+        return tool_error(0, arguments.given[kLastName] ? "no labels: no customer has that last name"
+                                                        : "no labels: the list is empty");
     }
-    if (!sort_selection(g_table, order, g_selection)) return say("could not compare the names to sort them");
+    if (!sort_selection(g_table, order, g_selection)) return tool_error(0, "could not compare the names to sort them");
     for (std::size_t k = 0; k < g_selection.count; ++k) {
         if (!make_address_block(g_table.slots[g_selection.slots[k]], arguments.given[kUpper], g_blocks[k])) {
-            return say("could not put an address in upper case");
+            return tool_error(0, "could not put an address in upper case");
         }
     }
     GByteArray* pdf = g_byte_array_new();
     std::size_t unfit = 0;
     LayoutResult laid = make_label_pdf(placement, font, g_blocks, g_selection.count, pdf, unfit);
-    int status = kStatusWritten;
+    int status = kStatusDone;
     if (laid == LayoutResult::kDoesNotFit) {
-        (void)std::fprintf(stderr, "ledgerine-labels: the address of record %zu does not fit its label in this font\n",
-                           g_selection.slots[unfit] + 1);
-        status = kStatusFailed;
+        status = tool_error(0, "could not fit the address of record %zu on its label in this font",
+                            g_selection.slots[unfit] + 1);
     } else if (laid == LayoutResult::kFailed) {
-        status = say("could not lay out the labels");
+        status = tool_error(0, "could not lay out the labels");
     } else if (!write_label_output(output, pdf->data, pdf->len)) {
-        (void)std::fprintf(stderr, "ledgerine-labels: could not write the labels to %s: %s\n", output.shown,
-                           std::strerror(errno));
-        status = kStatusFailed;
+        status = tool_error(errno, "could not write the labels to %s", output.shown);
     }
     (void)g_byte_array_free(pdf, TRUE);
     return status;
+}
+
+// The sheet, the first label and the offset; the exit status of a usage error.
+std::optional<int> read_placement(const ToolArguments& arguments, SheetPlacement& placement) {
+    placement = {&kSheets[0], 0.0, 0.0, 0};
+    if (arguments.given[kSheet]) {
+        placement.sheet = find_sheet(arguments.values[kSheet]);
+        if (placement.sheet == nullptr) {
+            return usage_error("unknown sheet '%s' (the sheets are %s)", arguments.values[kSheet], sheet_names());
+        }
+    }
+    std::size_t labels = placement.sheet->across * placement.sheet->down;
+    if (arguments.given[kFirst] && !read_first(arguments.values[kFirst], labels, placement.first)) {
+        return usage_error("unknown label '%s' for --first (the labels are 1 to %zu)", arguments.values[kFirst], labels);
+    }
+    if (arguments.given[kOffset] && !read_offset(arguments.values[kOffset], placement)) {
+        return usage_error("unknown offset '%s' (X,Y, each a number with mm, in or pt, at most 20mm)",
+                           arguments.values[kOffset]);
+    }
+    return std::nullopt;
+}
+
+// Finds the font; the exit status when there is none.
+std::optional<int> find_font(const ToolArguments& arguments, LabelFont& font) {
+    const char* font_name = arguments.given[kFont] ? arguments.values[kFont] : kDefaultFont;
+    FontFound found = find_label_font(font_name, font);
+    if (found == FontFound::kFound) return std::nullopt;
+    if (found == FontFound::kNoFamily) return usage_error("font '%s' names no family", font_name);
+    // The default font missing is the machine's fault, not the command's.
+    if (arguments.given[kFont]) {
+        return usage_error("unknown font '%s' (fontconfig would put %s in its place)", font_name, font.replacement);
+    }
+    return tool_error(0, "could not find the font '%s': fontconfig would put %s in its place", font_name,
+                      font.replacement);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     ToolArguments arguments;
-    // First, so that a closed standard stream can never become the data file.
-    platform_prepare_process();
-    if (std::optional<int> done = read_command_line(argc, argv, kCommandLine, arguments)) return *done;
-    if (arguments.given[kListSheets]) return list_sheets() ? kStatusWritten : kStatusFailed;
-
-    SheetPlacement placement = {&kSheets[0], 0.0, 0.0, 0};
-    if (arguments.given[kSheet]) {
-        placement.sheet = find_sheet(arguments.values[kSheet]);
-        if (placement.sheet == nullptr) {
-            char what[128];
-            (void)std::snprintf(what, sizeof what, "unknown sheet (the sheets are %s)", sheet_names());
-            return usage_error(kCommandLine, what, arguments.values[kSheet]);
-        }
+    if (std::optional<int> done = open_tool(argc, argv, kCommandLine, arguments)) return *done;
+    if (arguments.given[kListSheets]) {
+        if (!standard_output_open()) return kStatusFailed;
+        return list_sheets() ? kStatusDone : tool_error(errno, "could not write the sheets to standard output");
     }
-    std::size_t labels = placement.sheet->across * placement.sheet->down;
-    if (arguments.given[kFirst] && !read_first(arguments.values[kFirst], labels, placement.first)) {
-        char what[96];
-        (void)std::snprintf(what, sizeof what, "--first takes a label from 1 to %zu, not", labels);
-        return usage_error(kCommandLine, what, arguments.values[kFirst]);
-    }
-    if (arguments.given[kOffset] && !read_offset(arguments.values[kOffset], placement)) {
-        return usage_error(kCommandLine, "--offset takes X,Y, each a number with mm, in or pt, at most 20mm, not",
-                           arguments.values[kOffset]);
-    }
-    LabelOrder order = LabelOrder::kFile;
-    if (arguments.given[kSort] && !read_order(arguments.values[kSort], order)) {
-        return usage_error(kCommandLine, "--sort takes last-name or postal-code, not", arguments.values[kSort]);
-    }
-
-    const char* font_name = arguments.given[kFont] ? arguments.values[kFont] : kDefaultFont;
+    SheetPlacement placement{};
+    if (std::optional<int> refused = read_placement(arguments, placement)) return *refused;
+    LabelOrder order = arguments.given[kSort] ? static_cast<LabelOrder>(arguments.choices[kSort]) : LabelOrder::kFile;
+    if (!arguments.given[kOutput] && !standard_output_open()) return kStatusFailed;
     LabelFont font{};
-    FontFound found = find_label_font(font_name, font);
-    if (found != FontFound::kFound) {
-        if (found == FontFound::kNoFamily) return usage_error(kCommandLine, "--font names no family:", font_name);
-        (void)std::fprintf(stderr, "ledgerine-labels: there is no font '%s': fontconfig would put %s in its place\n",
-                           font_name, font.replacement);
-        // The default font missing is the machine's fault, not the command's.
-        return arguments.given[kFont] ? kStatusUsage : kStatusFailed;
-    }
+    if (std::optional<int> missing = find_font(arguments, font)) return *missing;
 
     LabelOutput output{};
     OutputOpened opened = open_label_output(arguments.given[kOutput] ? arguments.values[kOutput] : nullptr, output);
     int status = kStatusFailed;
     if (opened == OutputOpened::kTerminal) {
-        (void)std::fprintf(stderr, "ledgerine-labels: %s is a terminal, not a place for a PDF: use -o FILE or a pipe\n",
-                           output.shown);
-        status = kStatusUsage;
+        status = usage_error("%s is a terminal, not a place for a PDF: use -o FILE or a pipe", output.shown);
     } else if (opened == OutputOpened::kFailed) {
-        (void)std::fprintf(stderr, "ledgerine-labels: cannot write to %s: %s\n", output.shown, std::strerror(errno));
+        (void)tool_error(errno, "could not write to %s", output.shown);
     } else {
         status = make_labels(arguments, placement, order, output, font.description);
     }
