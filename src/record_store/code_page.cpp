@@ -35,6 +35,8 @@ constexpr std::array<unsigned char, kUpperHalf> bytes_of_latin1_half() {
 
 constexpr std::array<unsigned char, kUpperHalf> kBytesOfLatin1Half = bytes_of_latin1_half();
 
+}  // namespace
+
 char list_byte_of(char32_t c) {
     if (c < kUpperHalf) return static_cast<char>(c);
     if (c < 2 * kUpperHalf) {
@@ -46,8 +48,6 @@ char list_byte_of(char32_t c) {
     }
     return kNoSuchCharacter;
 }
-
-}  // namespace
 
 Utf8Lead utf8_lead(unsigned char lead) {
     if (lead >= 0xC2 && lead <= 0xDF) return {2, 0x80, 0xBF, lead & 0x1Fu};
@@ -73,37 +73,37 @@ char* list_to_utf8(std::string_view text, char* out) {
     return out;
 }
 
-std::size_t utf8_to_list(const char* text, std::size_t length, char* out, bool more_follows, std::size_t& unfinished) {
+Utf8Unit next_utf8_unit(const char* text, std::size_t length) {
     const unsigned char* in = reinterpret_cast<const unsigned char*>(text);
+    Utf8Lead lead = utf8_lead(in[0]);
+    if (lead.length == 0) return {false, 1, in[0], 0};
+    // How many bytes after the lead continue it validly, up to its length.
+    std::size_t valid = 1;
+    char32_t bits = lead.bits;
+    while (valid < lead.length && valid < length) {
+        unsigned char next = in[valid];
+        bool fits = valid == 1 ? next >= lead.second_low && next <= lead.second_high : (next & 0xC0) == 0x80;
+        if (!fits) break;
+        bits = (bits << 6) | (next & 0x3Fu);
+        ++valid;
+    }
+    if (valid == lead.length) return {true, valid, bits, valid};
+    return {false, 1, in[0], valid};
+}
+
+std::size_t utf8_to_list(const char* text, std::size_t length, char* out, bool more_follows, std::size_t& unfinished) {
     std::size_t written = 0;
     std::size_t at = 0;
     unfinished = 0;
     while (at < length) {
-        Utf8Lead lead = utf8_lead(in[at]);
+        Utf8Unit unit = next_utf8_unit(text + at, length - at);
         // A byte that starts no valid character is taken as it is, alone.
-        char byte = static_cast<char>(in[at]);
-        std::size_t taken = 1;
-        if (lead.length > 0) {
-            // How many bytes after the lead continue it validly, up to its length.
-            std::size_t valid = 1;
-            char32_t bits = lead.bits;
-            while (valid < lead.length && at + valid < length) {
-                unsigned char next = in[at + valid];
-                bool fits = valid == 1 ? next >= lead.second_low && next <= lead.second_high : (next & 0xC0) == 0x80;
-                if (!fits) break;
-                bits = (bits << 6) | (next & 0x3Fu);
-                ++valid;
-            }
-            if (valid == lead.length) {
-                taken = valid;
-                byte = list_byte_of(bits);
-            } else if (at + valid == length && more_follows) {
-                unfinished = valid;
-                break;
-            }
+        if (!unit.valid && unit.matched > 0 && at + unit.matched == length && more_follows) {
+            unfinished = unit.matched;
+            break;
         }
-        out[written++] = byte;
-        at += taken;
+        out[written++] = unit.valid ? list_byte_of(unit.code_point) : text[at];
+        at += unit.length;
     }
     return written;
 }

@@ -38,6 +38,10 @@ constexpr std::size_t kLongestUtf8OfByte =
     utf8_length(*std::max_element(std::begin(kCodePage850), std::end(kCodePage850)));
 static_assert(kLongestUtf8OfByte == 3, "code page 850 lies in the Basic Multilingual Plane");
 
+// The most bytes any UTF-8 character takes: that of the last code point, U+10FFFF.
+constexpr std::size_t kMaxUtf8Bytes = utf8_length(0x10FFFF);
+static_assert(kLongestUtf8OfByte <= kMaxUtf8Bytes, "a byte of the list is one character");
+
 // Writes the UTF-8 of `c` at `out`, which has room for utf8_length(c) bytes;
 // returns the end of what it wrote.
 constexpr char* code_point_to_utf8(char32_t c, char* out) {
@@ -68,11 +72,27 @@ struct Utf8Lead {
 
 Utf8Lead utf8_lead(unsigned char lead);
 
+// What starts `text`: a valid UTF-8 character of `length` bytes with its
+// `code_point`; or, `valid` false, a byte that starts none, of which `matched`
+// bytes (its lead and the continuations after it) were right before the text
+// ended or broke it: 0 when it is no lead byte.
+struct Utf8Unit {
+    bool valid;
+    std::size_t length;
+    char32_t code_point;
+    std::size_t matched;
+};
+
+Utf8Unit next_utf8_unit(const char* text, std::size_t length);
+
 // The UTF-8 byte-order mark, which some files start with and some readers want.
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // The stand-in for a character that code page 850 has no place for.
 constexpr char kNoSuchCharacter = '?';
+
+// The list's byte for a code point; kNoSuchCharacter where the code page has none.
+char list_byte_of(char32_t code_point);
 
 // Writes the UTF-8 of `text`, in the list's code page, at `out`, which has room
 // for kLongestUtf8OfByte bytes a byte; returns the end of what it wrote.
