@@ -23,9 +23,8 @@ constexpr char32_t kCodePage1252Low[32] = {
 };
 
 static_assert(utf8_length(*std::max_element(std::begin(kCodePage1252Low), std::end(kCodePage1252Low))) <=
-                  kLongestUtf8OfFileByte,
-              "a byte of 1252 takes at most three bytes of UTF-8");
-static_assert(kLongestUtf8OfByte <= kLongestUtf8OfFileByte, "so does a byte of 850");
+                  kMaxUtf8Bytes,
+              "a byte of 1252 is one character");
 
 // The accented letters of the Western European languages, by case: a byte that
 // reads as one of these between two ASCII letters of its case is a sign of the
@@ -36,6 +35,10 @@ constexpr char32_t kAccentedLower[] = {0xE0, 0xE2, 0xE4, 0xE1, 0xE3, 0xE5, 0xE6,
 constexpr char32_t kAccentedUpper[] = {0xC0, 0xC2, 0xC4, 0xC1, 0xC3, 0xC5, 0xC6, 0xC7, 0xC9, 0xC8, 0xCA, 0xCB,
                                        0xCD, 0xCC, 0xCE, 0xCF, 0xD1, 0x152, 0xD3, 0xD2, 0xD4, 0xD6, 0xD5, 0xDA,
                                        0xD9, 0xDB, 0xDC, 0x178};
+
+// The two code pages weighed, in the order of CharsetEvidence's counts.
+constexpr Charset kWeighedPages[] = {Charset::kCp850, Charset::kCp1252};
+static_assert(std::size(kWeighedPages) == std::size(CharsetEvidence{}.accented_between_letters), "a count a page");
 
 char32_t character_of(Charset charset, unsigned char byte) {
     if (byte < kUpperHalf) return byte;
@@ -65,51 +68,93 @@ bool accented_between_letters(Charset charset, unsigned char before, unsigned ch
            (upper && is_one_of(c, std::begin(kAccentedUpper), std::end(kAccentedUpper)));
 }
 
-void refuse_line(CharsetEvidence& evidence, ImportRead& utf8_read, std::size_t line) {
-    evidence.valid_utf8 = false;
-    if (evidence.refused_line == line) return;
-    evidence.refused_line = line;
-    refuse(utf8_read, line, ImportProblem::kNotUtf8, kNoField);
+// The walk over the file's bytes.
+struct Weighing {
+    CharsetEvidence* evidence;
+    // A vCard's line end, held until the next byte says whether it folds.
+    enum class HeldEnd { kNone, kCr, kLf } held_end;
+    // UTF-8: continuation bytes still due, the range the next one must lie in,
+    // and the line the character they continue starts on.
+    std::size_t continuations_due;
+    unsigned char next_low;
+    unsigned char next_high;
+    std::size_t character_line;
+    std::size_t line;          // of the next byte, from 1
+    std::size_t found_on;      // the line of the byte being read: a line feed is on the line it ends
+    std::size_t noted_line;    // the last line noted for a byte that is not UTF-8; 0 for none
+    // The two bytes before the next one, for the letters around an accented one.
+    unsigned char two_back;
+    unsigned char one_back;
+};
+
+void note_not_utf8(Weighing& weighing, std::size_t line) {
+    if (weighing.noted_line == line) return;
+    weighing.noted_line = line;
+    LinesNotUtf8& lines = weighing.evidence->not_utf8;
+    if (lines.count < kRefusalsKept) {
+        lines.line[lines.count] = line;
+        lines.found_on[lines.count] = weighing.found_on;
+    }
+    ++lines.count;
 }
 
 // One byte against UTF-8's rules.
-void weigh_utf8(CharsetEvidence& evidence, ImportRead& utf8_read, unsigned char byte) {
-    if (evidence.continuations_due > 0) {
-        if (byte >= evidence.next_low && byte <= evidence.next_high) {
-            --evidence.continuations_due;
-            evidence.next_low = 0x80;
-            evidence.next_high = 0xBF;
+void weigh_utf8(Weighing& weighing, unsigned char byte) {
+    if (weighing.continuations_due > 0) {
+        if (byte >= weighing.next_low && byte <= weighing.next_high) {
+            --weighing.continuations_due;
+            weighing.next_low = 0x80;
+            weighing.next_high = 0xBF;
             return;
         }
         // The character is cut short; the byte that cut it starts afresh.
-        evidence.continuations_due = 0;
-        refuse_line(evidence, utf8_read, evidence.character_line);
+        weighing.continuations_due = 0;
+        note_not_utf8(weighing, weighing.character_line);
     }
     if (byte < kUpperHalf) return;
     Utf8Lead lead = utf8_lead(byte);
     if (lead.length == 0) {
-        refuse_line(evidence, utf8_read, evidence.line);
+        note_not_utf8(weighing, weighing.line);
         return;
     }
-    evidence.continuations_due = lead.length - 1;
-    evidence.next_low = lead.second_low;
-    evidence.next_high = lead.second_high;
-    evidence.character_line = evidence.line;
+    weighing.continuations_due = lead.length - 1;
+    weighing.next_low = lead.second_low;
+    weighing.next_high = lead.second_high;
+    weighing.character_line = weighing.line;
 }
 
 // One byte of the text, against UTF-8 and for the accented letters.
-void weigh_byte(CharsetEvidence& evidence, ImportRead& utf8_read, unsigned char byte) {
-    weigh_utf8(evidence, utf8_read, byte);
-    if (evidence.one_back >= kUpperHalf) {
-        if (accented_between_letters(Charset::kCp850, evidence.two_back, evidence.one_back, byte)) {
-            ++evidence.accented_between_letters[0];
-        }
-        if (accented_between_letters(Charset::kCp1252, evidence.two_back, evidence.one_back, byte)) {
-            ++evidence.accented_between_letters[1];
+void weigh_byte(Weighing& weighing, unsigned char byte) {
+    weigh_utf8(weighing, byte);
+    if (weighing.one_back >= kUpperHalf) {
+        for (std::size_t page = 0; page < std::size(kWeighedPages); ++page) {
+            if (accented_between_letters(kWeighedPages[page], weighing.two_back, weighing.one_back, byte)) {
+                ++weighing.evidence->accented_between_letters[page];
+            }
         }
     }
-    evidence.two_back = evidence.one_back;
-    evidence.one_back = byte;
+    weighing.two_back = weighing.one_back;
+    weighing.one_back = byte;
+}
+
+// One byte of a vCard: a line end is held until the next byte, and neither a
+// fold's line end nor its space or tab is text.
+void weigh_unfolding(Weighing& weighing, unsigned char byte) {
+    using HeldEnd = Weighing::HeldEnd;
+    HeldEnd held = weighing.held_end;
+    weighing.held_end = HeldEnd::kNone;
+    if (held == HeldEnd::kLf && (byte == ' ' || byte == '\t')) return;
+    if (byte == '\n' && held != HeldEnd::kLf) {
+        weighing.held_end = HeldEnd::kLf;
+        return;
+    }
+    // A line end breaks a character and parts letters alike, whatever its bytes.
+    if (held != HeldEnd::kNone) weigh_byte(weighing, '\n');
+    if (byte == '\r' || byte == '\n') {
+        weighing.held_end = byte == '\r' ? HeldEnd::kCr : HeldEnd::kLf;
+        return;
+    }
+    weigh_byte(weighing, byte);
 }
 
 }  // namespace
@@ -139,52 +184,34 @@ char* file_byte_in_utf8(Charset charset, char c, char* out) {
 }
 
 void append_file_byte(FieldText& field, Charset charset, char c) {
-    char utf8[kLongestUtf8OfFileByte];
+    char utf8[kMaxUtf8Bytes];
     char* end = file_byte_in_utf8(charset, c, utf8);
     for (const char* at = utf8; at != end; ++at) append_to_field(field, *at);
 }
 
-void begin_charset_evidence(CharsetEvidence& evidence, bool unfold) {
+void weigh_charset(std::string_view bytes, bool unfold, CharsetEvidence& evidence) {
     evidence = {};
-    evidence.unfold = unfold;
-    evidence.valid_utf8 = true;
-    evidence.line = 1;
-}
-
-void weigh_charset_piece(CharsetEvidence& evidence, ImportRead& utf8_read, const char* bytes, std::size_t length) {
-    using HeldEnd = CharsetEvidence::HeldEnd;
-    for (std::size_t at = 0; at < length; ++at) {
-        unsigned char byte = static_cast<unsigned char>(bytes[at]);
-        if (byte == '\n') ++evidence.line;
-        if (evidence.unfold) {
-            HeldEnd held = evidence.held_end;
-            evidence.held_end = HeldEnd::kNone;
-            if (held == HeldEnd::kLf && (byte == ' ' || byte == '\t')) continue;  // a fold: neither is text
-            if (byte == '\n' && held != HeldEnd::kLf) {
-                evidence.held_end = HeldEnd::kLf;
-                continue;
-            }
-            // A line end breaks a character and parts letters alike, whatever its bytes.
-            if (held != HeldEnd::kNone) weigh_byte(evidence, utf8_read, '\n');
-            if (byte == '\r' || byte == '\n') {
-                evidence.held_end = byte == '\r' ? HeldEnd::kCr : HeldEnd::kLf;
-                continue;
-            }
+    Weighing weighing{};
+    weighing.evidence = &evidence;
+    weighing.line = 1;
+    for (char c : bytes) {
+        auto byte = static_cast<unsigned char>(c);
+        weighing.found_on = weighing.line;
+        if (byte == '\n') ++weighing.line;
+        if (unfold) {
+            weigh_unfolding(weighing, byte);
+        } else {
+            weigh_byte(weighing, byte);
         }
-        weigh_byte(evidence, utf8_read, byte);
     }
-}
-
-void end_charset_evidence(CharsetEvidence& evidence, ImportRead& utf8_read) {
-    if (evidence.held_end != CharsetEvidence::HeldEnd::kNone) weigh_byte(evidence, utf8_read, '\n');
-    if (evidence.continuations_due > 0) {
-        evidence.continuations_due = 0;
-        refuse_line(evidence, utf8_read, evidence.character_line);
-    }
+    // The file has ended: a line end held is one, and a character it cuts short is not UTF-8.
+    weighing.found_on = kFoundAtEnd;
+    if (weighing.held_end != Weighing::HeldEnd::kNone) weigh_byte(weighing, '\n');
+    if (weighing.continuations_due > 0) note_not_utf8(weighing, weighing.character_line);
 }
 
 Charset charset_of_file(const CharsetEvidence& evidence) {
-    if (evidence.valid_utf8) return Charset::kUtf8;
+    if (evidence.not_utf8.count == 0) return Charset::kUtf8;
     return evidence.accented_between_letters[1] > evidence.accented_between_letters[0] ? Charset::kCp1252
                                                                                         : Charset::kCp850;
 }

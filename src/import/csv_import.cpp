@@ -3,39 +3,42 @@
 #include "import/csv_import.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 #include <string_view>
 
-#include "record_store/code_page.h"
+#include "import/csv_reader.h"
 
 namespace {
 
+// No column: apart from every column number, however many a header has.
+constexpr std::size_t kNoColumn = static_cast<std::size_t>(-1);
+// As much of an unknown label as names it, in bytes of UTF-8.
 constexpr std::size_t kLabelShown = 24;
 
-// An unknown label, refused with as much of it as names it, in the list's code page.
-void refuse_label(ImportRead& read, std::size_t line, const FieldText& label) {
-    char text[kFieldBytesKept];
-    std::size_t kept = label.length < kLabelShown ? label.length : kLabelShown;
-    std::size_t unfinished = 0;
-    std::size_t length = utf8_to_list(label.bytes, kept, text, false, unfinished);
-    refuse(read, line, ImportProblem::kUnknownColumn, kNoField, 0, std::string_view(text, length));
+// The columns the header named.
+struct CsvHeader {
+    std::size_t field_column[kFieldCount];  // the column of each field, kNoColumn until named
+    bool sound;                             // every field named once, in exactly kFieldCount columns
+};
+
+ImportRefusal refusal_at(const CsvField& field, ImportProblem problem, Field named) {
+    return {field.row_line, field.found_on, problem, named, 0, false, {}};
 }
 
-void take_label(CsvImport& csv, ImportRead& read) {
-    const CsvReader& reader = csv.reader;
-    const FieldText& label = reader.field;
+void take_label(CsvHeader& header, ImportRead& read, const CsvField& label) {
+    std::string_view text = kept_part(label.text.text);
     // A label longer than the bytes kept of it is no field's.
-    bool kept_whole = label.length <= sizeof label.bytes;
+    bool kept_whole = label.text.text.length == text.size();
     std::size_t field = kept_whole ? 0 : kFieldCount;
-    while (field < kFieldCount && kFieldLayouts[field].label != std::string_view(label.bytes, label.length)) ++field;
+    while (field < kFieldCount && kFieldLayouts[field].label != text) ++field;
     if (field == kFieldCount) {
-        refuse_label(read, reader.row_line, label);
-    } else if (csv.field_column[field] != kNoColumn) {
-        refuse(read, reader.row_line, ImportProblem::kRepeatedColumn, field);
+        ImportRefusal refusal = refusal_at(label, ImportProblem::kUnknownColumn, Field::kNone);
+        keep_bytes(refusal.text, text.substr(0, kLabelShown));
+        refuse(read.refusals, refusal);
+    } else if (header.field_column[field] != kNoColumn) {
+        refuse(read.refusals, refusal_at(label, ImportProblem::kRepeatedColumn, static_cast<Field>(field)));
     } else {
-        csv.field_column[field] = reader.column;
-        if (reader.column < kFieldCount) csv.column_field[reader.column] = field;
+        header.field_column[field] = label.column;
     }
 }
 
@@ -52,72 +55,65 @@ ImportProblem problem_of(CsvFault fault) {
     return ImportProblem::kQuoteNeverClosed;
 }
 
-void end_header(CsvImport& csv, ImportRead& read) {
-    const CsvReader& reader = csv.reader;
-    csv.header_read = true;
-    if (reader.fault != CsvFault::kNone) {
-        // A header refused for a quote: what it names is unknown.
-        refuse(read, reader.row_line, problem_of(reader.fault), kNoField);
-        csv.ignoring = true;
-        return;
-    }
-    std::size_t refused = read.refusal_count;
-    for (std::size_t field = 0; field < kFieldCount; ++field) {
-        if (csv.field_column[field] == kNoColumn) refuse(read, reader.row_line, ImportProblem::kMissingColumn, field);
-    }
-    // Every field named once, in exactly kFieldCount columns; otherwise no row
-    // can be read into a record.
-    csv.ignoring = read.refusal_count > refused || reader.column + 1 != kFieldCount;
-}
-
-void end_row(CsvImport& csv, ImportRead& read) {
-    const CsvReader& reader = csv.reader;
-    std::size_t columns = reader.column + 1;
-    if (reader.fault != CsvFault::kNone) {
-        std::size_t field = reader.fault_column < kFieldCount ? csv.column_field[reader.fault_column] : kNoField;
-        refuse(read, reader.row_line, problem_of(reader.fault), field);
-    } else if (columns != kFieldCount) {
-        refuse(read, reader.row_line, ImportProblem::kWrongFieldCount, kNoField, columns);
-    } else {
-        const FieldText* named[kFieldCount];
-        for (std::size_t field = 0; field < kFieldCount; ++field) named[field] = &csv.fields[csv.field_column[field]];
-        (void)take_entry(read, reader.row_line, named);
-    }
-}
-
-void take_field(CsvImport& csv, ImportRead& read) {
-    const CsvReader& reader = csv.reader;
-    if (csv.ignoring) return;
-    if (!csv.header_read) {
+// The header, its labels taken as they come; refused whole for a quote, when
+// what it names is unknown.
+void read_header(CsvReader& reader, CsvHeader& header, ImportRead& read) {
+    std::fill(std::begin(header.field_column), std::end(header.field_column), kNoColumn);
+    header.sound = false;
+    CsvField label;
+    bool more = next_csv_field(reader, label);
+    for (; more; more = next_csv_field(reader, label)) {
         // A header refused for a quote names nothing: its labels are not looked at.
-        if (reader.fault == CsvFault::kNone) take_label(csv, read);
-        if (reader.row_ended) end_header(csv, read);
+        if (label.fault == CsvFault::kNone) take_label(header, read, label);
+        if (label.row_ends) break;
+    }
+    if (!more) return;  // an empty file
+    if (label.fault != CsvFault::kNone) {
+        refuse(read.refusals, refusal_at(label, problem_of(label.fault), Field::kNone));
         return;
     }
-    if (reader.column < kFieldCount) csv.fields[reader.column] = reader.field;
-    if (reader.row_ended) end_row(csv, read);
+    std::size_t refused = read.refusals.count;
+    for (std::size_t field = 0; field < kFieldCount; ++field) {
+        if (header.field_column[field] == kNoColumn) {
+            refuse(read.refusals, refusal_at(label, ImportProblem::kMissingColumn, static_cast<Field>(field)));
+        }
+    }
+    header.sound = read.refusals.count == refused && label.column + 1 == kFieldCount;
+}
+
+// The field whose column holds a quote fault, once the header has said which it is.
+Field field_of_column(const CsvHeader& header, std::size_t column) {
+    const std::size_t* found = std::find(std::begin(header.field_column), std::end(header.field_column), column);
+    return static_cast<Field>(found - std::begin(header.field_column));
+}
+
+void take_row(const CsvHeader& header, const CsvRow& row, ImportRead& read) {
+    if (row.fault != CsvFault::kNone) {
+        ImportRefusal refusal{row.line, row.found_on, problem_of(row.fault), field_of_column(header, row.fault_column),
+                              0, false, {}};
+        refuse(read.refusals, refusal);
+    } else if (row.columns != kFieldCount) {
+        refuse(read.refusals, {row.line, row.found_on, ImportProblem::kWrongFieldCount, Field::kNone, row.columns,
+                               false, {}});
+    } else {
+        Entry entry{{}, row.line, row.found_on, nullptr};
+        for (std::size_t field = 0; field < kFieldCount; ++field) {
+            entry.fields[field] = &row.fields[header.field_column[field]];
+        }
+        (void)take_entry(read, entry);
+    }
 }
 
 }  // namespace
 
-void begin_csv_import(CsvImport& csv, ImportRead& read, Charset charset) {
-    begin_csv(csv.reader, charset);
-    csv.header_read = false;
-    csv.ignoring = false;
-    std::fill(std::begin(csv.field_column), std::end(csv.field_column), kNoColumn);
+void read_csv(std::string_view bytes, Charset charset, ImportRead& read) {
     begin_import_read(read);
-}
-
-void read_csv_piece(CsvImport& csv, ImportRead& read, const char* bytes, std::size_t length) {
-    while (length > 0) {
-        bool field_ended = false;
-        std::size_t used = read_csv(csv.reader, bytes, length, field_ended);
-        if (field_ended) take_field(csv, read);
-        bytes += used;
-        length -= used;
-    }
-}
-
-void end_csv_import(CsvImport& csv, ImportRead& read) {
-    if (end_csv(csv.reader)) take_field(csv, read);
+    CsvReader reader;
+    begin_csv(reader, bytes, charset);
+    CsvHeader header;
+    read_header(reader, header, read);
+    // Without a sound header no row can be read into a record.
+    if (!header.sound) return;
+    CsvRow row;
+    while (next_csv_row(reader, row)) take_row(header, row, read);
 }

@@ -1,9 +1,10 @@
-// Splitting CSV bytes (RFC 4180, as the exporter and spreadsheets write them)
-// into rows of fields, fed piece by piece: any split of the input gives the same
-// fields. What a field means is not known here.
+// Splitting a whole CSV text (RFC 4180, as the exporter and spreadsheets write
+// it) into fields and rows, pulled one at a time. What a field means is not
+// known here.
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "import/character_set.h"
 #include "import/record_rules.h"
@@ -14,26 +15,47 @@ enum class CsvFault { kNone, kQuoteInBareField, kTextAfterQuote, kQuoteNeverClos
 enum class CsvState { kRowStart, kFieldStart, kBare, kQuoted, kQuoteInQuoted };
 
 struct CsvReader {
-    Charset charset;           // of the file: its fields are kept in UTF-8
-    std::size_t mark_matched;  // bytes of a byte-order mark met at the start
-    bool at_start;             // no byte but those of a byte-order mark read yet
+    std::string_view bytes;  // the file, in `charset`
+    Charset charset;         // its fields are given in UTF-8
+    std::size_t at;          // the next byte
+    bool ended;              // the end of the file has been read
     CsvState state;
-    bool cr_pending;           // a CR outside quotes, which a LF right after makes a line end
-    bool field_given;          // the last read ended a field, to be dropped before the next byte
-    std::size_t line;          // of the byte being read, from 1
-    // The field just ended, when a read says so: its text (in UTF-8), its column from 0, the line its row starts on, whether it
-    // ends its row, and the row's first quote fault with its column.
-    FieldText field;
+    std::size_t line;        // of the next byte, from 1
+    // The row being read: the column of its field being read, from 0, the line
+    // it starts on, and its first quote fault with that fault's column.
     std::size_t column;
     std::size_t row_line;
-    bool row_ended;
     CsvFault fault;
     std::size_t fault_column;
 };
 
-void begin_csv(CsvReader& reader, Charset charset);
-// Reads `bytes` up to the end of the next field; returns how many it used.
-// `field_ended` says whether a field ended with the last of them.
-std::size_t read_csv(CsvReader& reader, const char* bytes, std::size_t length, bool& field_ended);
-// The input has ended: true when a last field ends there.
-bool end_csv(CsvReader& reader);
+// One field: its text, its column, and its row's start and quote fault so far;
+// whether it ends its row, and the line of the byte that ended it (kFoundAtEnd
+// for the end of the file).
+struct CsvField {
+    FieldText text;
+    std::size_t column;
+    std::size_t row_line;
+    bool row_ends;
+    CsvFault fault;
+    std::size_t fault_column;
+    std::size_t found_on;
+};
+
+// One row: its first kFieldCount fields, how many it has, its start line and
+// fault, and the line of the byte that ended it.
+struct CsvRow {
+    FieldText fields[kFieldCount];
+    std::size_t columns;
+    std::size_t line;
+    CsvFault fault;
+    std::size_t fault_column;
+    std::size_t found_on;
+};
+
+// Starts reading `bytes`, after a UTF-8 byte-order mark if they start with one.
+void begin_csv(CsvReader& reader, std::string_view bytes, Charset charset);
+// The next field; false when there is none. An empty line has none.
+bool next_csv_field(CsvReader& reader, CsvField& field);
+// The fields up to the end of the row; false when there is none.
+bool next_csv_row(CsvReader& reader, CsvRow& row);

@@ -1,15 +1,17 @@
 // ledgerine-import: the rows of a CSV file, or the cards of a vCard file, added
 // to the list (Maillist.dat in the current directory, or --list's FILE), all of
-// them or none, in one save.
+// them or none, in one save. The input is read whole, its character set told
+// once, and its text read once.
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iterator>
 #include <optional>
+#include <string_view>
 
 #include "import/character_set.h"
 #include "import/csv_import.h"
+#include "import/input_file.h"
 #include "import/refusal_text.h"
 #include "import/vcard_import.h"
 #include "platform/platform.h"
@@ -26,7 +28,6 @@ constexpr int kStatusAddedUntold = 3;
 constexpr std::size_t kCheckOption = 0;
 constexpr std::size_t kFormatOption = 1;
 constexpr std::size_t kCharsetOption = 2;
-constexpr std::size_t kReadSize = std::size_t{64} * 1024;
 
 enum class FileFormat { kUnknown, kCsv, kVcard };
 
@@ -52,96 +53,71 @@ constexpr ToolCommandLine kCommandLine = {
     1,
 };
 
-// Static: too large for the stack of small machines. Which character set a file
-// is in is known only at its end, so every set it may be in reads all of it,
-// each into a read of its own, and the one the file is in is taken.
-CsvImport g_csv[kFileCharsets];
-VcardReader g_vcard[kFileCharsets];
-ImportRead g_reads[kFileCharsets];
-CharsetEvidence g_evidence;
-char g_piece[kReadSize];
+// Static: too large for the stack of small machines.
+ImportRead g_read;
+RefusalList g_refusals;
 
-ImportRead& read_in(Charset charset) {
-    return g_reads[static_cast<std::size_t>(charset)];
-}
-
-// Feeds a piece to the evidence and to each read, a line at a time, so that a
-// line refused for a byte that is not UTF-8 comes among the refusals of the
-// lines around it in order.
-void read_piece(const char* bytes, std::size_t length, bool vcard, const Charset* first, const Charset* last) {
-    while (length > 0) {
-        const void* line_end = std::memchr(bytes, '\n', length);
-        std::size_t line = line_end == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(line_end) - bytes) + 1;
-        weigh_charset_piece(g_evidence, read_in(Charset::kUtf8), bytes, line);
-        for (const Charset* charset = first; charset != last; ++charset) {
-            auto at = static_cast<std::size_t>(*charset);
-            if (vcard) {
-                read_vcard_piece(g_vcard[at], g_reads[at], bytes, line);
-            } else {
-                read_csv_piece(g_csv[at], g_reads[at], bytes, line);
-            }
-        }
-        bytes += line;
-        length -= line;
-    }
-}
-
-// Reads the whole file, as `format` or, when unknown, as its first piece shows,
-// in `forced` or in each set it may be in; the set it was read in, or nothing,
-// having said why, when it cannot be read. An empty file is read as CSV: either
-// adds nothing from it.
-std::optional<Charset> read_file(const char* name, FileFormat format, std::optional<Charset> forced) {
+// Reads the whole input, file `name` or standard input; false, having said why,
+// when it cannot be read or holds more than the bound.
+bool read_input(const char* name, InputText& input) {
     bool from_standard_input = name == nullptr || std::strcmp(name, "-") == 0;
     const char* shown = from_standard_input ? "standard input" : name;
     std::FILE* file = from_standard_input ? stdin : std::fopen(name, "rb");
     if (file == nullptr) {
         (void)tool_error(errno, "could not read %s", shown);
-        return std::nullopt;
+        return false;
     }
-    const Charset* first = forced ? &kFileCharsetList[static_cast<std::size_t>(*forced)] : std::begin(kFileCharsetList);
-    const Charset* last = forced ? first + 1 : std::end(kFileCharsetList);
-    std::size_t got = std::fread(g_piece, 1, sizeof g_piece, file);
-    if (format == FileFormat::kUnknown) format = starts_as_vcard(g_piece, got) ? FileFormat::kVcard : FileFormat::kCsv;
-    bool vcard = format == FileFormat::kVcard;
-    begin_charset_evidence(g_evidence, vcard);
-    // The UTF-8 read holds the refusals of bytes that are not UTF-8 even when it is not run.
-    begin_import_read(read_in(Charset::kUtf8));
-    for (const Charset* charset = first; charset != last; ++charset) {
-        auto at = static_cast<std::size_t>(*charset);
-        if (vcard) {
-            begin_vcard_read(g_vcard[at], g_reads[at], *charset);
-        } else {
-            begin_csv_import(g_csv[at], g_reads[at], *charset);
-        }
-    }
-    for (; got > 0; got = std::fread(g_piece, 1, sizeof g_piece, file)) read_piece(g_piece, got, vcard, first, last);
-    int error = errno;
-    bool failed = std::ferror(file) != 0;
+    int error = 0;
+    InputStatus status = read_whole_input(file, input, error);
     if (!from_standard_input) (void)std::fclose(file);  // only read: nothing to lose
-    if (failed) {
+    if (status == InputStatus::kFailed) {
         (void)tool_error(error, "could not read %s", shown);
-        return std::nullopt;
+    } else if (status == InputStatus::kTooLarge) {
+        (void)tool_error(0, "could not read %s: it holds more than %zu MiB", shown, kMaxInputBytes / kMebibyte);
     }
-    end_charset_evidence(g_evidence, read_in(Charset::kUtf8));
-    for (const Charset* charset = first; charset != last; ++charset) {
-        auto at = static_cast<std::size_t>(*charset);
-        if (vcard) {
-            end_vcard_read(g_vcard[at], g_reads[at]);
-        } else {
-            end_csv_import(g_csv[at], g_reads[at]);
-        }
+    return status == InputStatus::kRead;
+}
+
+// The lines of bytes that are not UTF-8, as refusals of a read in UTF-8.
+void refuse_lines_not_utf8(const LinesNotUtf8& lines, RefusalList& refusals) {
+    refusals.count = 0;
+    for (std::size_t at = 0; at < lines.count && at < kRefusalsKept; ++at) {
+        refuse(refusals, {lines.line[at], lines.found_on[at], ImportProblem::kNotUtf8, Field::kNone, 0, false, {}});
     }
-    return forced ? *forced : charset_of_file(g_evidence);
+    refusals.count = lines.count;
+}
+
+// Reads the input as `format`, or as its first line shows, in `forced` or in the
+// set its bytes are in, into g_read; the refusals, those of bytes that are not
+// UTF-8 among them in the order found, in g_refusals. Returns the set it was read in.
+Charset read_entries(InputText input, FileFormat format, std::optional<Charset> forced) {
+    std::string_view bytes(input.bytes, input.length);
+    if (format == FileFormat::kUnknown) format = starts_as_vcard(bytes) ? FileFormat::kVcard : FileFormat::kCsv;
+    bool vcard = format == FileFormat::kVcard;
+    // Weighed before a vCard is unfolded where it lies.
+    static CharsetEvidence evidence;
+    evidence = {};
+    if (!forced || *forced == Charset::kUtf8) weigh_charset(bytes, vcard, evidence);
+    Charset charset = forced ? *forced : charset_of_file(evidence);
+    if (vcard) {
+        read_vcard(input.bytes, input.length, charset, g_read);
+    } else {
+        read_csv(bytes, charset, g_read);
+    }
+    RefusalList not_utf8{};
+    if (charset == Charset::kUtf8) refuse_lines_not_utf8(evidence.not_utf8, not_utf8);
+    merge_refusals(not_utf8, g_read.refusals, g_refusals);
+    return charset;
 }
 
 // Names the first refusals and counts the rest; true when there were any.
-bool refused(const ImportRead& read) {
-    if (read.refusal_count == 0) return false;
+bool refused(const RefusalList& refusals) {
+    if (refusals.count == 0) return false;
     bool utf8 = platform_console_speaks_utf8();
-    std::size_t more = read.refusal_count > kRefusalsKept ? read.refusal_count - kRefusalsKept : 0;
-    for (std::size_t i = 0; i + more < read.refusal_count; ++i) {
+    std::size_t more = refusals.count > kRefusalsKept ? refusals.count - kRefusalsKept : 0;
+    for (std::size_t i = 0; i + more < refusals.count; ++i) {
         char line[kRefusalLineSize];
-        refusal_line(read.refusals[i], utf8, line);
+        refusal_line(refusals.kept[i], utf8, line);
         (void)tool_error(0, "%s", line);
     }
     if (more > 0) (void)tool_error(0, "%zu more problem%s", more, more == 1 ? "" : "s");
@@ -236,10 +212,11 @@ int main(int argc, char** argv) {
     // The list must be there before anything is read: the importer never creates it.
     if (!open_tool_list(arguments)) return kStatusRefused;
     int status = kStatusRefused;
-    if (std::optional<Charset> charset = read_file(arguments.operand, format, forced)) {
-        const ImportRead& read = read_in(*charset);
-        if (!refused(read)) {
-            status = add_entries(read, arguments.given[kCheckOption], *charset, tool_list_name(arguments));
+    InputText input{};
+    if (read_input(arguments.operand, input)) {
+        Charset charset = read_entries(input, format, forced);
+        if (!refused(g_refusals)) {
+            status = add_entries(g_read, arguments.given[kCheckOption], charset, tool_list_name(arguments));
         }
     }
     close_data_file();
