@@ -26,10 +26,9 @@ ImportRefusal refusal_at(const CsvField& field, ImportProblem problem, Field nam
 }
 
 void take_label(CsvHeader& header, ImportRead& read, const CsvField& label) {
+    // A label longer than the bytes kept of it is longer than any field's.
     std::string_view text = kept_part(label.text.text);
-    // A label longer than the bytes kept of it is no field's.
-    bool kept_whole = label.text.text.length == text.size();
-    std::size_t field = kept_whole ? 0 : kFieldCount;
+    std::size_t field = 0;
     while (field < kFieldCount && kFieldLayouts[field].label != text) ++field;
     if (field == kFieldCount) {
         ImportRefusal refusal = refusal_at(label, ImportProblem::kUnknownColumn, Field::kNone);

@@ -108,19 +108,22 @@ void take_value(VcardCard& card, const VcardLine& line, Charset file_charset) {
     }
 }
 
-// BEGIN's, END's or VERSION's value as a word; spaces after it mean nothing.
-VcardWord structure_word(std::string_view value) {
+// Whether BEGIN's or END's value names a card: VCARD in any case, spaces after
+// it meaning nothing; a value longer than a word kept whole names nothing.
+bool names_a_card(std::string_view value) {
+    if (value.size() > kVcardWordKept) return false;
+    std::size_t end = value.find_last_not_of(' ');
+    value = value.substr(0, end == std::string_view::npos ? 0 : end + 1);
     VcardWord word{};
-    for (char c : value) keep_byte(word, upper_case(c));
-    while (word.length > 0 && word.length <= sizeof word.bytes && word.bytes[word.length - 1] == ' ') --word.length;
-    return word;
+    keep_bytes(word, value);
+    for (std::size_t at = 0; at < kept_length(word); ++at) word.bytes[at] = upper_case(word.bytes[at]);
+    return word_is(word, "VCARD");
 }
 
 // A property line of an open card; true when it ends the card, unbroken.
 bool take_card_line(VcardReader& reader, const VcardLine& line, const LogicalLine& logical, RefusalList& refusals) {
     VcardCard& card = reader.card;
-    VcardWord word = structure_word(line.value);
-    bool is_card = word_is(word, "VCARD");
+    bool is_card = names_a_card(line.value);
     switch (line.property) {
         case VcardProperty::kBegin:
             if (!is_card) break;
@@ -134,7 +137,7 @@ bool take_card_line(VcardReader& reader, const VcardLine& line, const LogicalLin
             card.found_on = logical.found_on;
             return !card.broken;
         case VcardProperty::kVersion: {
-            char digit = word.length > 0 ? word.bytes[0] : '\0';
+            char digit = line.value.empty() ? '\0' : line.value.front();
             card.version = digit >= '2' && digit <= '4' ? static_cast<unsigned>(digit - '0') : 0;
             return false;
         }
@@ -159,7 +162,7 @@ bool take_line(VcardReader& reader, const LogicalLine& logical, RefusalList& ref
         return false;
     }
     if (card.open) return take_card_line(reader, line, logical, refusals);
-    if (line.property == VcardProperty::kBegin && word_is(structure_word(line.value), "VCARD")) {
+    if (line.property == VcardProperty::kBegin && names_a_card(line.value)) {
         open_card(card, logical.line);
     } else {
         refuse_at(refusals, logical.line, logical.found_on, ImportProblem::kOutsideCard);
@@ -178,9 +181,9 @@ void append_field(FieldText& to, const FieldText& from) {
 // A tel: URI's text without its scheme.
 void drop_tel_scheme(FieldText& telephone) {
     constexpr std::string_view kScheme = "TEL:";
-    if (telephone.text.length < kScheme.size()) return;
+    std::string_view start = kept_part(telephone.text).substr(0, kScheme.size());
     for (std::size_t at = 0; at < kScheme.size(); ++at) {
-        if (upper_case(telephone.text.bytes[at]) != kScheme[at]) return;
+        if (at == start.size() || upper_case(start[at]) != kScheme[at]) return;
     }
     std::size_t kept = kept_length(telephone.text);
     std::memmove(telephone.text.bytes, telephone.text.bytes + kScheme.size(), kept - kScheme.size());
