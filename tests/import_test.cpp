@@ -1,15 +1,21 @@
-// The importer's readers, driven directly: each file of a table gives the
-// records and refusals it names.
+// The importer's readers and their steps, driven directly: each file of a table
+// gives the records and refusals it names; each step of the vCard reader
+// (unfold, parse_line, decode_value, card_to_entry) has a table of its own.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "import/character_set.h"
 #include "import/csv_import.h"
+#include "import/input_file.h"
 #include "import/refusal_text.h"
 #include "import/vcard_import.h"
+#include "import/vcard_lines.h"
+#include "import/vcard_values.h"
 #include "test_support.h"
 
 namespace {
@@ -173,6 +179,8 @@ TEST(VcardReaderTest, CardsAsAddressBooksWriteThem) {
                ("TEL;" + std::string(100, 'P') + "=1;TYPE=" + std::string(100, 'P') + ":1").c_str(), "END:VCARD"}),
          record_bytes({"A", "", "", "", "", "", "1"}), 1},
         {"an empty file, and one of blank lines", "\r\n \n\t\n", "", 0},
+        {"spaces after BEGIN's and END's value mean nothing", "BEGIN:vcard \r\nN:A\r\nEND:VCARD" + std::string(15, ' '),
+         record_bytes({"A"}), 0},
     };
     for (const CardCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -214,6 +222,8 @@ TEST(VcardReaderTest, RefusalsNameTheLineTheCardAndTheField) {
         {"a card without END, by the line where it starts, before the next card and at the end of the file",
          crlf({"BEGIN:VCARD", "N:A", "BEGIN:VCARD", "N:B", "END:VCARD", "", "BEGIN:VCARD", "N:C"}),
          {"line 1: the card has no END:VCARD", "line 7: the card has no END:VCARD"}},
+        {"an END whose value is longer than any word kept whole ends nothing, spaces or not",
+         crlf({"BEGIN:VCARD", "N:A", ("END:VCARD" + std::string(20, ' ')).c_str()}), {"line 1: the card has no END:VCARD"}},
         {"a line that is not a property, in a card and outside",
          crlf({"BEGIN:VCARD", "N:A", "just words", "END:VCARD", "N:B", "END:VCARD"}),
          {"line 3: not a property (NAME:VALUE)", "line 5: outside any card (BEGIN:VCARD ... END:VCARD)",
@@ -222,6 +232,29 @@ TEST(VcardReaderTest, RefusalsNameTheLineTheCardAndTheField) {
     for (const VcardRefusalCase& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(read_vcard_file(c.file).refusals, c.refusals);
+    }
+}
+
+struct HeaderCase {
+    const char* name;
+    std::string header;
+    std::vector<std::string> refusals;
+};
+
+// A header's refusals name each unknown column by its first 24 bytes.
+TEST(CsvReaderTest, HeaderRefusalsNameTheColumns) {
+    const HeaderCase cases[] = {
+        {"a long label cut at 24 bytes", std::string(30, 'x') + "," + kHeader,
+         {"line 1: unknown column \"" + std::string(24, 'x') + "\" in the header"}},
+        {"cut inside a character: its lead shown as the code page's byte", std::string(23, 'x') + "\xC3\xA9," + kHeader,
+         {"line 1: unknown column \"" + std::string(23, 'x') + "\xC3\" in the header"}},
+        {"a label past the bytes kept of a field is no field's", std::string(200, 'y') + "Last Name," + kHeader.substr(10),
+         {"line 1: unknown column \"" + std::string(24, 'y') + "\" in the header",
+          "line 1: no column \"Last Name\" in the header"}},
+    };
+    for (const HeaderCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(read_csv_file(c.header).refusals, c.refusals);
     }
 }
 
@@ -274,6 +307,316 @@ TEST(CharsetEvidenceTest, TheWholeFileIsWeighed) {
         expected.emplace_back(charset_name(c.charset));
         EXPECT_EQ(lines, expected);
     }
+}
+
+// Lines past those kept are counted, and leave the kept ones as they are.
+TEST(CharsetEvidenceTest, KeepsTheFirstLinesAndCountsThemAll) {
+    std::string file;
+    for (int line = 0; line < 25; ++line) file += "\xFF\n";
+    static CharsetEvidence evidence;
+    weigh_charset(file, false, evidence);
+    EXPECT_EQ(evidence.not_utf8.count, 25u);
+    for (std::size_t at = 0; at < kRefusalsKept; ++at) {
+        EXPECT_EQ(evidence.not_utf8.line[at], at + 1);
+        EXPECT_EQ(evidence.not_utf8.found_on[at], at + 1);
+    }
+}
+
+struct UnfoldCase {
+    const char* name;
+    std::string file;
+    std::vector<std::string> lines;  // each logical line: "<line>/<found on>:<text>", 0 for the end
+};
+
+std::string shown_line(const LogicalLine& line) {
+    std::size_t found_on = line.found_on == kFoundAtEnd ? 0 : line.found_on;
+    return std::to_string(line.line) + "/" + std::to_string(found_on) + ":" + std::string(line.text);
+}
+
+// Physical lines into logical ones: folds, soft breaks, line ends, and where each
+// line starts and was known to end.
+TEST(VcardStepsTest, UnfoldJoinsFoldsAndSoftBreaks) {
+    const UnfoldCase cases[] = {
+        {"CR LF and LF ends; a lone CR is text; no end at the end", "A:1\r\nB:2\nC:\r3", {"1/2:A:1", "2/3:B:2", "3/0:C:\r3"}},
+        {"a fold by a space and by a tab: the one space or tab goes", "N:a\r\n b\n\t c\nX:y\n", {"1/4:N:ab c", "4/0:X:y"}},
+        {"a byte-order mark, and a file ending in a line end: no empty line after",
+         "\xEF\xBB\xBF" "A:1\r\n", {"1/0:A:1"}},
+        {"blank lines are lines; a fold after one continues it", "\r\n\n  N:a\n", {"1/2:", "2/0: N:a"}},
+        {"a soft break joins the next line as it is, its space too, and a fold after it folds",
+         "NOTE;ENCODING=QUOTED-PRINTABLE:a=\r\n b=\n\n c\nX:y", {"1/5:NOTE;ENCODING=QUOTED-PRINTABLE:a=\n b=\nc", "5/0:X:y"}},
+        {"no soft break outside quoted-printable, before the value, or in BEGIN",
+         "NOTE:a=\n b\nN;QUOTED-PRINTABLE=\nX:1\nBEGIN;QUOTED-PRINTABLE:VCARD=\nY:2",
+         {"1/3:NOTE:a=b", "3/4:N;QUOTED-PRINTABLE=", "4/5:X:1", "5/6:BEGIN;QUOTED-PRINTABLE:VCARD=", "6/0:Y:2"}},
+        {"a soft break at the very end", "N;QUOTED-PRINTABLE:a=\n", {"1/0:N;QUOTED-PRINTABLE:a=\n"}},
+        {"an empty file is one blank line", "", {"1/0:"}},
+    };
+    for (const UnfoldCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string file = c.file;
+        VcardSource source;
+        begin_vcard_source(source, file.data(), file.size());
+        std::vector<std::string> lines;
+        LogicalLine line;
+        while (unfold(source, line)) lines.push_back(shown_line(line));
+        EXPECT_EQ(lines, c.lines);
+    }
+}
+
+struct ParseCase {
+    const char* name;
+    std::string line;
+    std::string parsed;  // what parse_line found, as shown_parse writes it
+};
+
+std::string shown_parse(const VcardLine& line) {
+    if (line.blank) return "blank";
+    if (!line.has_value) return "no value";
+    std::string shown = std::string(line.group) + "|" + std::string(kept_part(line.name)) + "|";
+    shown += "pref " + std::to_string(line.rank.preference) + (line.rank.home ? " home" : "");
+    shown += std::string(line.uri ? " uri" : "") + (line.text ? " text" : "") + (line.quoted_printable ? " qp" : "");
+    if (line.charset) shown += std::string(" ") + charset_name(*line.charset);
+    return shown + "|" + std::string(line.value);
+}
+
+// A logical line's group, name, parameters and value.
+TEST(VcardStepsTest, ParseLineFindsNameParametersAndValue) {
+    const ParseCase cases[] = {
+        {"a plain property, in any case", "fn:Jean", "|FN|pref 101|Jean"},
+        {"groups before the name; spaces and tabs before the line", " \tg1.item1.adr;TYPE=home:;;1 Main",
+         "g1.item1|ADR|pref 101 home|;;1 Main"},
+        {"2.1's bare parameters", "TEL;HOME;PREF;QUOTED-PRINTABLE:1", "|TEL|pref 1 home qp|1"},
+        {"quoted values: ':' and ';' are text, a comma parts two values",
+         "ADR;TYPE=\"wo:rk;x,HOME\";PREF=7:a:b", "|ADR|pref 7 home|a:b"},
+        {"a quote inside a value, and after a quoted part, is part of the word", "TEL;TYPE=\"ho\"me;VALUE=uri:1",
+         "|TEL|pref 101 home uri|1"},
+        {"PREF: the lowest wins; past 100, however far, or not a number is none",
+         "TEL;PREF=50;PREF=3;PREF=x;PREF=1000;PREF=4294967297:1",
+         "|TEL|pref 3|1"},
+        {"PREF read in the first 24 bytes kept of it", "TEL;PREF=000000000000000000000000001:1", "|TEL|pref 0|1"},
+        {"ENCODING, VALUE=text and the sets CHARSET names", "NOTE;ENCODING=quoted-printable;VALUE=text;CHARSET=windows-1252:x",
+         "|NOTE|pref 101 text qp cp1252|x"},
+        {"a set it cannot read leaves the file's", "NOTE;CHARSET=KOI8-R:x", "|NOTE|pref 101|x"},
+        {"a name longer than is kept of it is no known name", "NOTEXXXXXXXXXXXXXXXXXXXXXXXXXX:x",
+         "|NOTEXXXXXXXXXXXXXXXXXXXX|pref 101|x"},
+        {"a line without a colon", "just words", "no value"},
+        {"a colon only inside quotes", "N;X=\"a:b\"", "no value"},
+        {"spaces and tabs only", " \t ", "blank"},
+    };
+    for (const ParseCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        VcardLine line;
+        parse_line(c.line, line);
+        EXPECT_EQ(shown_parse(line), c.parsed);
+    }
+}
+
+struct DecodeCase {
+    const char* name;
+    std::string value;
+    ValueForm form;
+    std::vector<std::string> components;  // each kept, in UTF-8
+    std::size_t count;
+};
+
+// A value's quoted-printable, character set, escapes and components.
+TEST(VcardStepsTest, DecodeValueGivesComponentsInUtf8) {
+    const DecodeCase cases[] = {
+        {"escapes: known ones, and an unknown one keeps its backslash", "a\\\\b\\,c\\;d\\ne\\Nf\\xg",
+         {false, Charset::kUtf8, false}, {"a\\b,c;d\ne\nf\\xg"}, 1},
+        {"a structured value's components; an escaped ';' is text", "Smith\\;Jr;Ann;;;", {false, Charset::kUtf8, true},
+         {"Smith;Jr", "Ann", "", "", ""}, 5},
+        {"components past the sixth are counted, not kept", "0;1;2;3;4;5;6;7", {false, Charset::kUtf8, true},
+         {"0", "1", "2", "3", "4", "5"}, 8},
+        {"quoted-printable, then the set: ISO-8859-1 and UTF-8", "M=FCller =3D =C3=A9", {true, Charset::kLatin1, false},
+         {"M\xC3\xBCller = \xC3\x83\xC2\xA9"}, 1},
+        {"an '=' without two hex digits is text", "50=25 =4x == =", {true, Charset::kUtf8, false}, {"50% =4x == ="}, 1},
+        {"a soft break drops out, and ends an escape before it", "J==\nFC=4=\n1=\n", {true, Charset::kUtf8, false},
+         {"J=FC=41"}, 1},
+        {"a quoted-printable ';' parts components; its backslash escapes", "a=3Bb=5C;c", {true, Charset::kUtf8, true},
+         {"a", "b;c"}, 2},
+        {"850 and 1252 bytes into UTF-8", "\x82\x80", {false, Charset::kCp850, false}, {"\xC3\xA9\xC3\x87"}, 1},
+        {"1252's euro sign", "\x80", {false, Charset::kCp1252, false}, {"\xE2\x82\xAC"}, 1},
+    };
+    static DecodedValue value;
+    for (const DecodeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        decode_value(c.value, c.form, value);
+        std::vector<std::string> components;
+        for (std::size_t at = 0; at < value.count && at < kComponentsKept; ++at) {
+            components.emplace_back(kept_part(value.components[at].whole.text));
+        }
+        EXPECT_EQ(components, c.components);
+        EXPECT_EQ(value.count, c.count);
+    }
+}
+
+struct EntryCase {
+    const char* name;
+    std::vector<std::string> card;  // the lines between BEGIN:VCARD and END:VCARD
+    std::vector<std::string> fields;
+};
+
+// A card's fields: the name from N or FN, the address put together, the telephone without its scheme.
+TEST(VcardStepsTest, CardToEntryChoosesTheFields) {
+    const EntryCase cases[] = {
+        {"N before FN", {"FN:Ann Smith", "N:Jones;Bob"}, {"Jones", "Bob", "", "", "", "", "", ""}},
+        {"FN alone, cut at its last space", {"FN:Mary Ann  Smith"}, {"Smith", "Mary Ann ", "", "", "", "", "", ""}},
+        {"FN of one word", {"FN:Cher"}, {"Cher", "", "", "", "", "", "", ""}},
+        {"the extended address before the street, a space between when both are there",
+         {"N:A", "ADR:box;Suite 4;1 Main;Hull;QC;J8Y 1A1;Canada"}, {"A", "", "Suite 4 1 Main", "Hull", "QC", "J8Y 1A1", "", ""}},
+        {"the street alone", {"N:A", "ADR:;;1 Main;;;;"}, {"A", "", "1 Main", "", "", "", "", ""}},
+        {"the extended address alone", {"N:A", "ADR:;Suite 4;;;;;"}, {"A", "", "Suite 4", "", "", "", "", ""}},
+        {"4.0: a TEL is a URI unless VALUE=text says", {"VERSION:4.0", "N:A", "TEL:tel:555"}, {"A", "", "", "", "", "", "555", ""}},
+        {"4.0 with VALUE=text: as typed", {"VERSION:4.0", "N:A", "TEL;VALUE=text:tel:555"},
+         {"A", "", "", "", "", "", "tel:555", ""}},
+        {"3.0: as typed unless VALUE=uri", {"N:A", "TEL:tel:555", "NOTE:1999 Civic"}, {"A", "", "", "", "", "", "tel:555", "1999 Civic"}},
+        {"a URI without the scheme stays as it is", {"N:A", "TEL;VALUE=uri:555"}, {"A", "", "", "", "", "", "555", ""}},
+    };
+    for (const EntryCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string file = "BEGIN:VCARD\r\n";
+        for (const std::string& line : c.card) file += line + "\r\n";
+        file += "END:VCARD\r\n";
+        VcardReader reader;
+        begin_vcard_read(reader, file.data(), file.size(), Charset::kUtf8);
+        static RefusalList refusals;
+        refusals.count = 0;
+        static VcardCard card;
+        ASSERT_TRUE(next_card(reader, refusals, card));
+        static FieldText fields[kFieldCount];
+        ASSERT_TRUE(card_to_entry(card, fields));
+        std::vector<std::string> texts;
+        for (const FieldText& field : fields) texts.emplace_back(kept_part(field.text));
+        EXPECT_EQ(texts, c.fields);
+    }
+}
+
+TEST(VcardStepsTest, CardToEntryWantsAName) {
+    std::string file = "BEGIN:VCARD\r\nTEL:1\r\nEND:VCARD\r\n";
+    VcardReader reader;
+    begin_vcard_read(reader, file.data(), file.size(), Charset::kUtf8);
+    static RefusalList refusals;
+    static VcardCard card;
+    ASSERT_TRUE(next_card(reader, refusals, card));
+    static FieldText fields[kFieldCount];
+    EXPECT_FALSE(card_to_entry(card, fields));
+}
+
+struct MergeCase {
+    const char* name;
+    std::vector<std::size_t> first;   // the lines each refusal was found on
+    std::vector<std::size_t> second;
+    std::vector<std::string> merged;  // "a" or "b" and the line, in order
+};
+
+RefusalList refusals_found_on(const std::vector<std::size_t>& lines, ImportProblem problem) {
+    RefusalList list{};
+    for (std::size_t line : lines) refuse(list, {line, line, problem, Field::kNone, 0, false, {}});
+    return list;
+}
+
+// Refusals of two sources, in the order found: on one line, the first source's first.
+TEST(RefusalListTest, MergedInTheOrderFound) {
+    const MergeCase cases[] = {
+        {"interleaved, a tie to the first, the end last", {2, 5, kFoundAtEnd}, {1, 5, 9, kFoundAtEnd},
+         {"b1", "a2", "a5", "b5", "b9", "a0", "b0"}},
+        {"one source empty", {}, {3, 4}, {"b3", "b4"}},
+        {"only the first kept: twenty of 25", std::vector<std::size_t>(15, 7), std::vector<std::size_t>(10, 3),
+         [] {
+             std::vector<std::string> merged(10, "b3");
+             merged.insert(merged.end(), 10, "a7");
+             return merged;
+         }()},
+    };
+    static RefusalList merged;
+    for (const MergeCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        merge_refusals(refusals_found_on(c.first, ImportProblem::kNotUtf8),
+                       refusals_found_on(c.second, ImportProblem::kNoName), merged);
+        std::vector<std::string> shown;
+        for (std::size_t at = 0; at < merged.count && at < kRefusalsKept; ++at) {
+            const ImportRefusal& refusal = merged.kept[at];
+            std::size_t line = refusal.found_on == kFoundAtEnd ? 0 : refusal.found_on;
+            shown.push_back((refusal.problem == ImportProblem::kNotUtf8 ? "a" : "b") + std::to_string(line));
+        }
+        EXPECT_EQ(shown, c.merged);
+        EXPECT_EQ(merged.count, c.first.size() + c.second.size());
+    }
+}
+
+struct ShownCase {
+    const char* name;
+    std::string text;  // UTF-8, as kept
+    bool utf8;         // the terminal speaks it
+    std::string shown;
+};
+
+// A label or name as the list would hold it: characters 850 lacks as '?', a
+// byte that is not UTF-8 as 850's character, controls escaped, 40 characters.
+TEST(RefusalTextTest, ShownAsTheListWouldHoldIt) {
+    const ShownCase cases[] = {
+        {"a character 850 has, on each terminal", "Pr\xC3\xA9nom", true, "Pr\xC3\xA9nom"},
+        {"the same in 850", "Pr\xC3\xA9nom", false, "Pr\x82nom"},
+        {"characters 850 lacks", "\xE6\x97\xA5\xC2\x80", true, "??"},
+        {"a byte that is not UTF-8, and a character cut short", "\x82\xC3", true, "\xC3\xA9\xE2\x94\x9C"},
+        {"controls and the backslash escaped", std::string("a\tb\\\x01\x7F\r\n\0", 9), false,
+         "a\\tb\\\\\\x01\\x7f\\r\\n\\x00"},
+        {"forty characters, then the rest cut", std::string(40, 'x') + "\xC3\xA9", false, std::string(40, 'x') + "..."},
+        {"forty characters of two bytes each are not cut", [] {
+             std::string forty;
+             for (int i = 0; i < 40; ++i) forty += "\xC3\xA9";
+             return forty;
+         }(), false, std::string(40, '\x82')},
+    };
+    for (const ShownCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ImportRefusal refusal{1, 1, ImportProblem::kUnknownColumn, Field::kNone, 0, false, {}};
+        keep_bytes(refusal.text, c.text);
+        char line[kRefusalLineSize];
+        refusal_line(refusal, c.utf8, line);
+        EXPECT_EQ(std::string(line), "line 1: unknown column \"" + c.shown + "\" in the header");
+    }
+}
+
+struct InputCase {
+    const char* name;
+    std::size_t size;  // of a sparse file of zeros
+    InputStatus status;
+};
+
+// The whole input is read, up to the bound and not a byte past it.
+TEST(InputFileTest, ReadWholeUpToTheBound) {
+    const InputCase cases[] = {
+        {"empty", 0, InputStatus::kRead},
+        {"a byte", 1, InputStatus::kRead},
+        {"exactly the bound", kMaxInputBytes, InputStatus::kRead},
+        {"a byte past it", kMaxInputBytes + 1, InputStatus::kTooLarge},
+        {"far past it", 3 * kMaxInputBytes, InputStatus::kTooLarge},
+    };
+    for (const InputCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::FILE* file = std::tmpfile();
+        ASSERT_NE(file, nullptr);
+        ASSERT_EQ(ftruncate(fileno(file), static_cast<off_t>(c.size)), 0);
+        InputText input{};
+        int error = 0;
+        EXPECT_EQ(read_whole_input(file, input, error), c.status);
+        if (c.status == InputStatus::kRead) {
+            EXPECT_EQ(input.length, c.size);
+            EXPECT_EQ(std::string(input.bytes, input.length), std::string(c.size, '\0'));
+        }
+        (void)std::fclose(file);
+    }
+}
+
+TEST(InputFileTest, AFailedReadIsSaid) {
+    std::FILE* folder = std::fopen(".", "rb");
+    ASSERT_NE(folder, nullptr);
+    InputText input{};
+    int error = 0;
+    EXPECT_EQ(read_whole_input(folder, input, error), InputStatus::kFailed);
+    EXPECT_EQ(error, EISDIR);
+    (void)std::fclose(folder);
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 # and file it needs, the round trip of the exporter's CSV, its wait for a lock,
 # its command line; vCard files. GROUP is one of csv, vcard, files, round-trip,
 # lock, command-line.
-import fcntl, os, subprocess, time
+import fcntl, os, subprocess, tempfile, time
 from tool_support import *
 from tool_conventions import check_conventions
 
@@ -265,7 +265,26 @@ if GROUP == "files":
         run, got = import_file(SMITH, HEADER + SMITH_ROW, arguments, stdout=open("/dev/full", "wb"))
         if (run.returncode, run.stderr, got) != (status, said, after):
             failures.append(f"import {arguments} > /dev/full: status {run.returncode}, stderr {run.stderr!r}, list {got!r}")
-    finish(failures, "5 imports without their list, their file or their standard output")
+    # The input is read whole, up to 64 MiB: a byte more, from a file or a pipe, is
+    # refused before anything is added; a file of exactly that much is read.
+    bound = 64 * 1024 * 1024
+    scratch = tempfile.mkdtemp()
+    big = os.path.join(scratch, "big.csv")
+    with open(big, "wb") as sparse:
+        sparse.truncate(bound + 1)
+    for name, file_bytes, arguments, shown in [("a sparse file one byte past the bound", b"", [big], big),
+                                               ("a pipe one byte past the bound", b"\n" * (bound + 1), [], "standard input")]:
+        run, after = import_file(SMITH, file_bytes, arguments)
+        said = f"ledgerine-import: cannot read {shown}: it holds more than 64 MiB\n".encode()
+        if (run.returncode, run.stdout, run.stderr, after) != (1, b"", said, SMITH):
+            failures.append(f"import, {name}: status {run.returncode}, stderr {run.stderr!r}, list {after[-300:]!r}")
+    os.remove(big)
+    os.rmdir(scratch)
+    at_the_bound = HEADER + SMITH_ROW + b"\n" * (bound - len(HEADER) - len(SMITH_ROW))
+    run, after = import_file(b"", at_the_bound)
+    if (run.returncode, run.stdout, after) != (0, b"1 record added; the list holds 1\n", SMITH):
+        failures.append(f"import of exactly 64 MiB: status {run.returncode}, stderr {run.stderr!r}")
+    finish(failures, "8 imports without their list, their file or their standard output, or past their bound")
 
 if GROUP == "round-trip":
     # A list written by the program, and each list of the corpus as loading reads
