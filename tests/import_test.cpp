@@ -208,6 +208,10 @@ TEST(VcardReaderTest, RefusalsNameTheLineTheCardAndTheField) {
          {"line 1: card \"Long\": Last Name is longer than 19 characters",
           "line 1: card \"Long\": Province Code is longer than 2 characters",
           "line 1: card \"Long\": Postal Code is longer than 7 characters"}},
+        {"an address put together from two components longer than is kept of a field",
+         crlf({"BEGIN:VCARD", "N:A", ("ADR:;" + std::string(100, 'e') + ";" + std::string(100, 's') + ";;;;").c_str(),
+               "END:VCARD"}),
+         {"line 1: Address is longer than 29 characters"}},
         {"a note far longer than what is kept of a field; a long name cut where it is shown",
          crlf({"BEGIN:VCARD", ("FN:" + std::string(50, 'F')).c_str(), "N:A;B", ("NOTE:" + std::string(300, 'n')).c_str(),
                "END:VCARD"}),
@@ -470,6 +474,7 @@ TEST(VcardStepsTest, CardToEntryChoosesTheFields) {
         {"4.0 with VALUE=text: as typed", {"VERSION:4.0", "N:A", "TEL;VALUE=text:tel:555"},
          {"A", "", "", "", "", "", "tel:555", ""}},
         {"3.0: as typed unless VALUE=uri", {"N:A", "TEL:tel:555", "NOTE:1999 Civic"}, {"A", "", "", "", "", "", "tel:555", "1999 Civic"}},
+        {"a URI no longer than the scheme's name", {"N:A", "TEL;VALUE=uri:TEL"}, {"A", "", "", "", "", "", "TEL", ""}},
         {"a URI without the scheme stays as it is", {"N:A", "TEL;VALUE=uri:555"}, {"A", "", "", "", "", "", "555", ""}},
     };
     for (const EntryCase& c : cases) {
@@ -528,11 +533,18 @@ TEST(RefusalListTest, MergedInTheOrderFound) {
              return merged;
          }()},
     };
-    static RefusalList merged;
+    // A mark right after the list, which nothing may write over.
+    static struct {
+        RefusalList list;
+        std::size_t mark;
+    } out;
+    const RefusalList& merged = out.list;
     for (const MergeCase& c : cases) {
         SCOPED_TRACE(c.name);
+        out.mark = 0x5AFE;
         merge_refusals(refusals_found_on(c.first, ImportProblem::kNotUtf8),
-                       refusals_found_on(c.second, ImportProblem::kNoName), merged);
+                       refusals_found_on(c.second, ImportProblem::kNoName), out.list);
+        EXPECT_EQ(out.mark, 0x5AFEu);
         std::vector<std::string> shown;
         for (std::size_t at = 0; at < merged.count && at < kRefusalsKept; ++at) {
             const ImportRefusal& refusal = merged.kept[at];

@@ -3,6 +3,7 @@
 // that ends becomes an entry for the record rules.
 #include "import/vcard_import.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -182,9 +183,8 @@ void append_field(FieldText& to, const FieldText& from) {
 void drop_tel_scheme(FieldText& telephone) {
     constexpr std::string_view kScheme = "TEL:";
     std::string_view start = kept_part(telephone.text).substr(0, kScheme.size());
-    for (std::size_t at = 0; at < kScheme.size(); ++at) {
-        if (at == start.size() || upper_case(start[at]) != kScheme[at]) return;
-    }
+    auto same = [](char scheme, char c) { return scheme == upper_case(c); };
+    if (!std::equal(kScheme.begin(), kScheme.end(), start.begin(), start.end(), same)) return;
     std::size_t kept = kept_length(telephone.text);
     std::memmove(telephone.text.bytes, telephone.text.bytes + kScheme.size(), kept - kScheme.size());
     telephone.text.length -= kScheme.size();
