@@ -203,4 +203,35 @@ cd ..
 row "10. export of 100 records: vCard / CSV" \
   "$(calc "'%.2fx (%.0f us / %.0f us)' % (${t[0]} / ${t[1]}, ${t[0]} * 1e6, ${t[1]} * 1e6)")" "<= 2x" \
   "$(verdict "${t[0]} / ${t[1]} <= 2")"
+# The importer on the exporter's 100 cards, and on the same cards with a photo of
+# about 100 kB each (base64 PHOTO properties, folded as address books fold them):
+# a run costs about what reading its file costs, and holds little more than the
+# file in memory, as it reads the file whole.
+importer="${program%/*}/ledgerine-import"
+mkdir importing
+cp accented/cards.vcf importing/
+cd importing
+: > Maillist.dat
+python3 -c '
+import base64, random, sys
+cards = open("cards.vcf", "rb").read().split(b"END:VCARD\r\n")[:-1]
+rnd = random.Random(1)
+with open("photos.vcf", "wb") as out:
+    for card in cards:
+        photo = b"PHOTO;ENCODING=b;TYPE=JPEG:" + base64.b64encode(rnd.randbytes(75000))
+        folded = b"\r\n ".join(photo[at:at + 74] for at in range(0, len(photo), 74))
+        out.write(card + folded + b"\r\nEND:VCARD\r\n")
+'
+for file in cards.vcf photos.vcf; do
+  "$importer" --check "$file" | grep -q '^100 records would be added' ||
+    { echo "bench: the importer would not add the 100 cards of $file" >&2; exit 1; }
+done
+mapfile -t t < <(medians -N --warmup 3 --runs 20 "$importer --check cards.vcf" "$importer --check photos.vcf")
+photos_size=$(( $(stat -c %s photos.vcf) / 1024 ))
+cards_peak=$(/usr/bin/time -f %M "$importer" --check cards.vcf 2>&1 > /dev/null)
+photos_peak=$(/usr/bin/time -f %M "$importer" --check photos.vcf 2>&1 > /dev/null)
+cd ..
+row "11. import --check: 100 cards / with $((photos_size / 1024)) MiB of photos" \
+  "$(calc "'%.1f ms, %d KiB / %.0f ms, %d KiB' % (${t[0]} * 1e3, $cards_peak, ${t[1]} * 1e3, $photos_peak)")" \
+  "<= file + 4 MiB" "$(verdict "$cards_peak <= 4096 and $photos_peak <= $photos_size + 4096")"
 exit "$missed"
