@@ -32,7 +32,7 @@ bool line_end(CsvReader& reader, CsvField& field, std::size_t found_on) {
     return reader.state != CsvState::kRowStart && end_field(reader, field, true, found_on);
 }
 
-void append(CsvReader& reader, CsvField& field, char c) {
+void append(const CsvReader& reader, CsvField& field, char c) {
     append_file_byte(field.text, reader.charset, c);
 }
 

@@ -261,7 +261,8 @@ void read_vcard(char* bytes, std::size_t length, Charset charset, ImportRead& re
     while (next_card(reader, read.refusals, card)) take_card(read, card);
 }
 
-bool starts_as_vcard(std::string_view text) {
+bool starts_as_vcard(std::string_view bytes) {
+    std::string_view text = bytes;
     if (text.substr(0, kByteOrderMark.size()) == kByteOrderMark) text.remove_prefix(kByteOrderMark.size());
     while (!text.empty() && (text.front() == '\r' || text.front() == '\n')) text.remove_prefix(1);
     constexpr std::string_view kBegin = "BEGIN:VCARD";

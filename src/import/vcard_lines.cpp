@@ -2,7 +2,9 @@
 // parameters a byte at a time, as their quotes and separators say.
 #include "import/vcard_lines.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "record_store/code_page.h"
 
@@ -55,17 +57,20 @@ void add_to_word(VcardWord& word, char c) {
     keep_byte(word, upper_case(c));
 }
 
+struct NamedProperty {
+    std::string_view name;
+    VcardProperty property;
+};
+
+constexpr NamedProperty kNamedProperties[] = {
+    {"BEGIN", VcardProperty::kBegin}, {"END", VcardProperty::kEnd}, {"VERSION", VcardProperty::kVersion},
+    {"N", VcardProperty::kN},         {"FN", VcardProperty::kFn},   {"ADR", VcardProperty::kAdr},
+    {"TEL", VcardProperty::kTel},     {"NOTE", VcardProperty::kNote}};
+
 VcardProperty property_named(const VcardWord& name) {
-    constexpr struct {
-        std::string_view name;
-        VcardProperty property;
-    } kNamed[] = {{"BEGIN", VcardProperty::kBegin}, {"END", VcardProperty::kEnd},   {"VERSION", VcardProperty::kVersion},
-                  {"N", VcardProperty::kN},         {"FN", VcardProperty::kFn},     {"ADR", VcardProperty::kAdr},
-                  {"TEL", VcardProperty::kTel},     {"NOTE", VcardProperty::kNote}};
-    for (const auto& named : kNamed) {
-        if (word_is(name, named.name)) return named.property;
-    }
-    return VcardProperty::kOther;
+    const NamedProperty* found = std::find_if(std::begin(kNamedProperties), std::end(kNamedProperties),
+                                              [&name](const NamedProperty& named) { return word_is(name, named.name); });
+    return found == std::end(kNamedProperties) ? VcardProperty::kOther : found->property;
 }
 
 // A PREF's value, read in the bytes kept of it.
