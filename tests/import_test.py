@@ -169,6 +169,15 @@ if GROUP == "charset":
          ["line 2: 2 fields, where the header names 8", "line 3: a byte that is not UTF-8",
           "line 5: a byte that is not UTF-8", "line 6: a byte that is not UTF-8"],
          "--charset", "utf-8"),
+        # A card is known to end when the line after its END starts: a byte on that
+        # line that is not UTF-8 is found first. A fold inside a character is none.
+        ("in a vCard, bytes that are not UTF-8 refused in the order found among the cards' refusals", b"",
+         b"BEGIN:VCARD\r\nN:A\r\nNOTE:" + b"x" * 20 + b"\r\nEND:VCARD\r\n\xff\r\n"
+         b"BEGIN:VCARD\r\nN:B\xc3\r\n \xa9\r\nEND:VCARD\xe9\r\n",
+         ["line 5: a byte that is not UTF-8", "line 1: Year & Model is longer than 19 characters",
+          "line 5: outside any card (BEGIN:VCARD ... END:VCARD)", "line 9: a byte that is not UTF-8",
+          "line 6: the card has no END:VCARD"],
+         "--charset", "utf-8"),
     ]
     for name, before, file_bytes, outcome, *extras in cases:
         arguments = extras[extras.index("--charset"):] if "--charset" in extras else []

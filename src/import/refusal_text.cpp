@@ -1,6 +1,7 @@
 // The words of each refusal, and the text of a file made safe to show.
 #include "import/refusal_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -132,12 +133,11 @@ char* shown_text(std::string_view text, bool utf8, std::size_t count, bool& cut,
 }
 
 void refusal_line(const ImportRefusal& refusal, bool utf8, char (&out)[kRefusalLineSize]) {
-    char text[kRefusalCharactersShown * kLongestShownCharacter + 4];
+    constexpr std::string_view kCut = "...";
+    char text[kRefusalCharactersShown * kLongestShownCharacter + kCut.size() + 1];
     bool cut = false;
     char* end = shown_text(kept_part(refusal.text), utf8, kRefusalCharactersShown, cut, text);
-    if (cut) {
-        for (char c : std::string_view("...")) *end++ = c;
-    }
+    if (cut) end = std::copy(kCut.begin(), kCut.end(), end);
     *end = '\0';
     char words[kRefusalLineSize / 2];
     problem_words(refusal, text, words, sizeof words);
