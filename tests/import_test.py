@@ -284,7 +284,7 @@ if GROUP == "files":
     for name, file_bytes, arguments, shown in [("a sparse file one byte past the bound", b"", [big], big),
                                                ("a pipe one byte past the bound", b"\n" * (bound + 1), [], "standard input")]:
         run, after = import_file(SMITH, file_bytes, arguments)
-        said = f"ledgerine-import: cannot read {shown}: it holds more than 64 MiB\n".encode()
+        said = f"ledgerine-import: could not read {shown}: it holds more than 64 MiB\n".encode()
         if (run.returncode, run.stdout, run.stderr, after) != (1, b"", said, SMITH):
             failures.append(f"import, {name}: status {run.returncode}, stderr {run.stderr!r}, list {after[-300:]!r}")
     os.remove(big)
