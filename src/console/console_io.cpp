@@ -21,9 +21,6 @@ namespace {
 
 constexpr std::size_t kScreenBufferSize = std::size_t{64} * 1024;
 
-// The longest UTF-8 character, of which a read may end with all but the last byte.
-constexpr std::size_t kLongestUtf8 = 4;
-
 // Asking costs a locale lookup (most of a start-up under a UTF-8 locale), so it
 // is asked when it first matters: at the first bytes read, or the first list
 // text shown. A run that ends with no input never asks.
@@ -37,8 +34,9 @@ struct ConsoleInput {
     std::size_t end;
     bool ended;
     bool line_pending;  // a command byte was read and the rest of its line was not
-    // The start of a UTF-8 character that the last read cut, waiting for its end.
-    char cut[kLongestUtf8 - 1];
+    // The start of a UTF-8 character that the last read cut, waiting for its
+    // end: all but the last byte of one at most.
+    char cut[kMaxUtf8Bytes - 1];
     std::size_t cut_length;
 };
 

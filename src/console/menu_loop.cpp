@@ -32,6 +32,30 @@ int end_program() {
     return kStatusDone;
 }
 
+// Carries out one command; false when the run is over: q, or no input left.
+bool run_command(int command, const RecordTable& table, RecordViews& views) {
+    switch (command) {
+        case 'd':
+            display_all_names(table, views);
+            return true;
+        case 's':
+            return search_records(table, views);
+        case 'e':
+            return add_record();
+        case 'p':
+            return print_records(table, views);
+        case 'q':
+            write_text(kFarewellText);
+            return false;
+        case kEndOfInput:
+            // Nobody is left to answer the menu: end quietly.
+            return false;
+        default:
+            write_text(kInvalidText);
+            return true;
+    }
+}
+
 }  // namespace
 
 int main_menu() {
@@ -55,30 +79,6 @@ int main_menu() {
     for (;;) {
         write_text(kMenuText);
         discard_pending_input();
-        bool input_left = true;
-        switch (read_command_char()) {
-            case 'd':
-                display_all_names(table, views);
-                break;
-            case 's':
-                input_left = search_records(table, views);
-                break;
-            case 'e':
-                input_left = add_record();
-                break;
-            case 'p':
-                input_left = print_records(table, views);
-                break;
-            case 'q':
-                write_text(kFarewellText);
-                return end_program();
-            case kEndOfInput:
-                // Nobody is left to answer the menu: end quietly.
-                return end_program();
-            default:
-                write_text(kInvalidText);
-                break;
-        }
-        if (!input_left) return end_program();
+        if (!run_command(read_command_char(), table, views)) return end_program();
     }
 }

@@ -20,8 +20,6 @@
 
 namespace {
 
-constexpr int kStatusAdded = 0;
-constexpr int kStatusRefused = 1;
 // The records were saved, but the line saying so could not be written: a script
 // must not add them again.
 constexpr int kStatusAddedUntold = 3;
@@ -168,7 +166,7 @@ int say_done(const ImportRead& read, std::size_t held, bool checking, Charset ch
     bool said = std::printf("%zu %s %s%s; %s %zu%s%s\n", entries, records_word(entries),
                             checking ? "would be added" : "added", left_out, holds, held + entries, lacking, read_as) > 0 &&
                 std::fflush(stdout) == 0;
-    if (said) return kStatusAdded;
+    if (said) return kStatusDone;
     int error = errno;
     if (checking) return tool_error(error, "could not write the summary to standard output");
     (void)tool_error(0, "could not write the summary to standard output: %s; %zu %s added all the same",
@@ -208,10 +206,10 @@ int main(int argc, char** argv) {
     std::optional<Charset> forced;
     if (arguments.given[kCharsetOption]) forced = static_cast<Charset>(arguments.choices[kCharsetOption]);
     // What was done is said there: nothing is added that could not be told.
-    if (!standard_output_open()) return kStatusRefused;
+    if (!standard_output_open()) return kStatusFailed;
     // The list must be there before anything is read: the importer never creates it.
-    if (!open_tool_list(arguments)) return kStatusRefused;
-    int status = kStatusRefused;
+    if (!open_tool_list(arguments)) return kStatusFailed;
+    int status = kStatusFailed;
     InputText input{};
     if (read_input(arguments.operand, input)) {
         Charset charset = read_entries(input, format, forced);
