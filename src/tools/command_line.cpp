@@ -183,7 +183,8 @@ std::optional<int> read_option(const ToolCommandLine& tool, int argc, char** arg
         arguments.list = value;
         return std::nullopt;
     }
-    if (const OptionChoices* choices = tool.options[at].choices) {
+    // An option with choices names its value in its table, so take_value found one.
+    if (const OptionChoices* choices = tool.options[at].choices; choices != nullptr && value != nullptr) {
         std::optional<int> chosen = read_choice(*choices, value);
         if (!chosen) return kStatusUsage;
         arguments.choices[at] = *chosen;
@@ -195,7 +196,8 @@ std::optional<int> read_option(const ToolCommandLine& tool, int argc, char** arg
 
 }  // namespace
 
-int usage_error(const char* format, ...) {
+// Variadic as printf is, and checked as printf is (LEDGERINE_PRINTF on the declaration).
+int usage_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     std::va_list values;
     va_start(values, format);
     vsay(format, values);
@@ -204,7 +206,7 @@ int usage_error(const char* format, ...) {
     return kStatusUsage;
 }
 
-int tool_error(int error, const char* format, ...) {
+int tool_error(int error, const char* format, ...) {  // NOLINT(cert-dcl50-cpp): as usage_error
     std::va_list values;
     va_start(values, format);
     vsay(format, values);
