@@ -36,6 +36,8 @@ def start(locale, data=b"", columns=80, under=()):
     fcntl.ioctl(slave, termios.TIOCSWINSZ, struct.pack("HHHH", 24, columns, 0, 0))
     settings = termios.tcgetattr(slave)
     env = {"TERM": "xterm", "LC_ALL": locale, "PATH": os.environ.get("PATH", "/usr/bin:/bin")}
+    if under:
+        env["ASAN_OPTIONS"] = "detect_leaks=0"  # LeakSanitizer cannot work under ptrace
     program = subprocess.Popen(list(under) + [PROGRAM], cwd=folder, stdin=slave, stdout=slave, stderr=slave, env=env,
                                start_new_session=True, preexec_fn=lambda: fcntl.ioctl(0, termios.TIOCSCTTY, 0))
     return {"program": program, "master": master, "slave": slave, "folder": folder, "screen": b"",
